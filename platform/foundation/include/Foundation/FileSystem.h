@@ -1,0 +1,49 @@
+// The device's file system, mapped into a folder of the host.
+//
+// Every path the system uses is a device path ("/var/mobile/..."). It is
+// looked up under the device root: the folder named by the environment
+// variable CORVANE_DEVICE_ROOT, read at every call so tests can switch it,
+// or else "$HOME/.local/share/corvane/device", or "/tmp/corvane-device" when
+// HOME is unset. A device path that is not absolute or has a ".." component
+// has no host path, and every operation on it fails.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ns {
+
+std::string deviceRoot();
+// The host path of an absolute device path, or "" when it is refused.
+std::string hostPath(std::string_view devicePath);
+
+// Creates a folder (mode 0755 minus the umask). Succeeds when the folder
+// already exists; fails when something else is in the way.
+bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateDirectories);
+
+// True for an existing file or folder.
+bool fileExistsAtPath(const std::string& devicePath);
+
+// The whole content of a regular file; nullopt when it is missing, not a
+// regular file, unreadable or longer than maxBytes.
+std::optional<std::string> readFileAtPath(const std::string& devicePath,
+                                          size_t maxBytes = size_t{64} << 20);
+
+// Replaces a file's content atomically: writes a temporary file beside it,
+// flushes it to disk and renames it over the target, so readers see the old
+// or the new content, never a mix. On failure the target is untouched, the
+// temporary file is gone, and *error (if given) says why.
+bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
+                         std::string* error = nullptr);
+
+// Prefix of the temporary files writeFileAtomically leaves behind only when
+// the process dies mid-write.
+inline constexpr std::string_view kTemporaryFilePrefix = ".corvane-tmp-";
+
+// Deletes such leftovers in one folder (not its subfolders); returns how
+// many were deleted. Writers call it when they start.
+int removeOrphanedTemporaryFiles(const std::string& deviceFolder);
+
+}  // namespace ns

@@ -1,0 +1,94 @@
+// Property-list values and their XML files.
+//
+// The data store only ever holds strings, arrays and dictionaries; any other
+// property-list element (integer, real, true, false, date, data) is kept as
+// an opaque "other" value so a file holding one still reads, and callers that
+// expect a string simply see the wrong type.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace ns {
+
+class PlistValue;
+using PlistArray = std::vector<PlistValue>;
+using PlistDictionary = std::map<std::string, PlistValue>;  // keys sorted by bytes
+
+// An element the data store does not use, kept by name and text.
+struct PlistOther {
+  std::string element;  // "integer", "real", "true", "false", "date" or "data"
+  std::string text;
+  bool operator==(const PlistOther&) const = default;
+};
+
+class PlistValue {
+ public:
+  enum class Kind { String, Array, Dictionary, Other };
+
+  PlistValue() = default;  // the empty string
+  PlistValue(std::string s) : value_(std::move(s)) {}
+  PlistValue(const char* s) : value_(std::string(s ? s : "")) {}
+  PlistValue(PlistArray a) : value_(std::move(a)) {}
+  PlistValue(PlistDictionary d) : value_(std::move(d)) {}
+  PlistValue(PlistOther o) : value_(std::move(o)) {}
+
+  Kind kind() const { return static_cast<Kind>(value_.index()); }
+  bool isString() const { return kind() == Kind::String; }
+  bool isArray() const { return kind() == Kind::Array; }
+  bool isDictionary() const { return kind() == Kind::Dictionary; }
+
+  // Each accessor gives null when the value holds another kind.
+  const std::string* string() const { return std::get_if<std::string>(&value_); }
+  const PlistArray* array() const { return std::get_if<PlistArray>(&value_); }
+  PlistArray* array() { return std::get_if<PlistArray>(&value_); }
+  const PlistDictionary* dictionary() const { return std::get_if<PlistDictionary>(&value_); }
+  PlistDictionary* dictionary() { return std::get_if<PlistDictionary>(&value_); }
+  const PlistOther* other() const { return std::get_if<PlistOther>(&value_); }
+
+  bool operator==(const PlistValue& o) const;
+
+ private:
+  // Order matches Kind.
+  std::variant<std::string, PlistArray, PlistDictionary, PlistOther> value_;
+};
+
+// The string stored under key, or null when there is none or it is not a string.
+const std::string* stringForKey(const PlistDictionary& dictionary, const std::string& key);
+
+// Largest document the reader accepts, and deepest nesting of arrays and dictionaries.
+inline constexpr size_t kMaxPropertyListBytes = 64u << 20;
+inline constexpr size_t kMaxPropertyListDepth = 256;
+
+// Parses an XML property list. Anything malformed, oversized, too deeply
+// nested, or declaring entities gives nullopt; it never throws.
+std::optional<PlistValue> parsePropertyList(std::string_view xml);
+
+// Reads a file by device path (see FileSystem.h). A missing, unreadable or
+// unparsable file, or a root of the other type, gives nullopt.
+std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath);
+std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath);
+
+// Replaces everything XML 1.0 cannot carry with U+FFFD: C0 controls other
+// than TAB, LF and CR, U+FFFE, U+FFFF and invalid UTF-8 (one U+FFFD for each
+// maximal invalid subpart). Idempotent.
+std::string sanitizeText(std::string_view text);
+
+// The XML text of a value, byte for byte as Python's plistlib writes it with
+// sorted keys, except that CR is kept as "&#13;" instead of being turned into
+// LF. Strings and keys are sanitised first so the output always parses.
+std::string serializePropertyList(const PlistValue& value);
+std::string serializePropertyList(const PlistDictionary& value);
+std::string serializePropertyList(const PlistArray& value);
+
+// Serialises and replaces the file atomically; true on success.
+bool writeToFile(const PlistValue& value, const std::string& devicePath);
+bool writeToFile(const PlistDictionary& value, const std::string& devicePath);
+bool writeToFile(const PlistArray& value, const std::string& devicePath);
+
+}  // namespace ns

@@ -1,0 +1,234 @@
+#include "Foundation/FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <system_error>
+
+namespace ns {
+
+namespace {
+
+std::string errorText(int err) {
+  return std::generic_category().message(err);
+}
+
+void setError(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+}
+
+bool isDirectory(const std::string& host) {
+  struct stat st;
+  return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Retries a system call interrupted by a signal.
+template <class F>
+auto retry(F f) {
+  decltype(f()) r;
+  do {
+    r = f();
+  } while (r == -1 && errno == EINTR);
+  return r;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  // Closes now and reports the result (a failed close can mean lost data).
+  int close() {
+    int r = ::close(fd_);
+    fd_ = -1;
+    return r;
+  }
+
+ private:
+  int fd_;
+};
+
+std::string parentOf(const std::string& host) {
+  size_t slash = host.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return host.substr(0, slash);
+}
+
+unsigned randomBits() {
+  thread_local std::minstd_rand generator = [] {
+    unsigned seed;
+    try {
+      seed = std::random_device{}();
+    } catch (...) {  // no entropy source: O_EXCL still keeps names unique
+      seed = static_cast<unsigned>(::time(nullptr)) ^ static_cast<unsigned>(::getpid());
+    }
+    return std::minstd_rand(seed);
+  }();
+  return static_cast<unsigned>(generator());
+}
+
+// A name no other writer, in this process or another, is likely to pick.
+std::string temporaryName() {
+  static std::atomic<unsigned long> counter{0};
+  char name[96];
+  std::snprintf(name, sizeof name, "%.*s%ld-%lu-%08x",
+                static_cast<int>(kTemporaryFilePrefix.size()), kTemporaryFilePrefix.data(),
+                static_cast<long>(::getpid()), counter.fetch_add(1), randomBits());
+  return name;
+}
+
+}  // namespace
+
+std::string deviceRoot() {
+  std::string root;
+  if (const char* env = std::getenv("CORVANE_DEVICE_ROOT"); env && *env)
+    root = env;
+  else if (const char* home = std::getenv("HOME"); home && *home)
+    root = std::string(home) + "/.local/share/corvane/device";
+  else
+    root = "/tmp/corvane-device";
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
+std::string hostPath(std::string_view devicePath) {
+  if (devicePath.empty() || devicePath.front() != '/') return {};
+  if (devicePath.find('\0') != std::string_view::npos) return {};
+  for (size_t start = 0; start <= devicePath.size();) {
+    size_t end = devicePath.find('/', start);
+    if (end == std::string_view::npos) end = devicePath.size();
+    if (devicePath.substr(start, end - start) == "..") return {};
+    start = end + 1;
+  }
+  std::string root = deviceRoot();
+  if (root == "/") root.clear();
+  return root + std::string(devicePath);
+}
+
+bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateDirectories) {
+  const std::string host = hostPath(devicePath);
+  if (host.empty()) return false;
+  if (!withIntermediateDirectories) {
+    if (::mkdir(host.c_str(), 0755) == 0) return true;
+    return errno == EEXIST && isDirectory(host);
+  }
+  // Create each missing folder from the top down.
+  for (size_t pos = 1; pos <= host.size(); ++pos) {
+    if (pos != host.size() && host[pos] != '/') continue;
+    const std::string prefix = host.substr(0, pos);
+    if (prefix.back() == '/') continue;  // "//" in the path
+    if (::mkdir(prefix.c_str(), 0755) != 0 && !(errno == EEXIST && isDirectory(prefix)))
+      return false;
+  }
+  return isDirectory(host);
+}
+
+bool fileExistsAtPath(const std::string& devicePath) {
+  const std::string host = hostPath(devicePath);
+  struct stat st;
+  return !host.empty() && ::stat(host.c_str(), &st) == 0;
+}
+
+std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes) {
+  const std::string host = hostPath(devicePath);
+  if (host.empty()) return std::nullopt;
+  Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC); }));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (static_cast<unsigned long long>(st.st_size) > maxBytes) return std::nullopt;
+
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = retry([&] { return ::read(fd.get(), buf, sizeof buf); });
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    // The file may have grown since fstat.
+    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return std::nullopt;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
+bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
+                         std::string* error) {
+  const std::string host = hostPath(devicePath);
+  if (host.empty()) {
+    setError(error, "invalid device path: " + devicePath);
+    return false;
+  }
+  const std::string folder = parentOf(host);
+
+  std::string temp;
+  int fdNumber = -1;
+  for (int attempt = 0; attempt < 16 && fdNumber < 0; ++attempt) {
+    temp = folder + "/" + temporaryName();
+    fdNumber =
+        retry([&] { return ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644); });
+    if (fdNumber < 0 && errno != EEXIST) break;
+  }
+  if (fdNumber < 0) {
+    setError(error, "cannot create a temporary file in " + folder + ": " + errorText(errno));
+    return false;
+  }
+  Fd fd(fdNumber);
+
+  const auto abandon = [&](const std::string& what, int err) {
+    if (fd.get() >= 0) fd.close();
+    ::unlink(temp.c_str());
+    setError(error, what + " " + host + ": " + errorText(err));
+    return false;
+  };
+
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n =
+        retry([&] { return ::write(fd.get(), bytes.data() + done, bytes.size() - done); });
+    if (n < 0) return abandon("cannot write", errno);
+    if (n == 0) return abandon("cannot write", ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd.get()) != 0) return abandon("cannot flush", errno);
+  if (fd.close() != 0) return abandon("cannot close", errno);
+  if (::rename(temp.c_str(), host.c_str()) != 0) return abandon("cannot replace", errno);
+
+  // Makes the rename itself durable. The new content is already in place, so
+  // a file system that cannot sync folders does not make the write fail.
+  Fd dir(retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  return true;
+}
+
+int removeOrphanedTemporaryFiles(const std::string& deviceFolder) {
+  const std::string host = hostPath(deviceFolder);
+  if (host.empty()) return 0;
+  DIR* dir = ::opendir(host.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.substr(0, kTemporaryFilePrefix.size()) != kTemporaryFilePrefix) continue;
+    const std::string path = host + "/" + std::string(name);
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::unlink(path.c_str()) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+}  // namespace ns

@@ -1,0 +1,142 @@
+#include "Foundation/RunLoop.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace ns {
+
+namespace {
+double wallClock() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+struct Later {
+  template <class T>
+  bool operator()(const T& a, const T& b) const {
+    return a.when != b.when ? a.when > b.when : a.seq > b.seq;
+  }
+};
+}  // namespace
+
+RunLoop::RunLoop() = default;
+
+RunLoop& RunLoop::main() {
+  // Never destroyed, so tasks that hold objects do not run destructors after
+  // the rest of the process has been torn down.
+  static RunLoop* loop = new RunLoop;
+  return *loop;
+}
+
+double RunLoop::now() const {
+  return virtual_ ? virtualNow_ : wallClock();
+}
+
+void RunLoop::useVirtualClock(double startTime) {
+  virtual_ = true;
+  virtualNow_ = startTime;
+}
+
+void RunLoop::useRealClock() {
+  virtual_ = false;
+}
+
+RunLoop::TaskId RunLoop::schedule(double when, std::function<void()> fn,
+                                  objc::Ref<objc::Object> keepAlive) {
+  TaskId id = nextSeq_++;
+  tasks_.push_back(Task{when, id, std::move(fn), std::move(keepAlive)});
+  std::push_heap(tasks_.begin(), tasks_.end(), Later{});
+  return id;
+}
+
+void RunLoop::cancel(TaskId task) {
+  auto it =
+      std::find_if(tasks_.begin(), tasks_.end(), [&](const Task& t) { return t.seq == task; });
+  if (it == tasks_.end()) return;
+  // Move the task out first: releasing what it keeps alive may schedule or
+  // cancel other tasks.
+  Task gone = std::move(*it);
+  tasks_.erase(it);
+  std::make_heap(tasks_.begin(), tasks_.end(), Later{});
+}
+
+bool RunLoop::isScheduled(TaskId task) const {
+  return std::any_of(tasks_.begin(), tasks_.end(), [&](const Task& t) { return t.seq == task; });
+}
+
+double RunLoop::nextTaskTime() const {
+  return tasks_.empty() ? std::numeric_limits<double>::infinity() : tasks_.front().when;
+}
+
+bool RunLoop::runNextDue(double limit) {
+  if (tasks_.empty() || tasks_.front().when > limit) return false;
+  std::pop_heap(tasks_.begin(), tasks_.end(), Later{});
+  Task task = std::move(tasks_.back());
+  tasks_.pop_back();
+  if (virtual_ && task.when > virtualNow_) virtualNow_ = task.when;
+  task.fn();
+  return true;
+}
+
+bool RunLoop::runOnce() {
+  bool ran = false;
+  double limit = now();
+  while (runNextDue(limit)) ran = true;
+  return ran;
+}
+
+void RunLoop::runUntil(double time) {
+  stopRequested_ = false;
+  if (virtual_) {
+    while (!stopRequested_ && runNextDue(time)) {
+    }
+    if (virtualNow_ < time) virtualNow_ = time;
+    return;
+  }
+  while (!stopRequested_) {
+    runOnce();
+    double current = wallClock();
+    if (current >= time) break;
+    double wait = std::min(nextTaskTime(), time) - current;
+    if (wait <= 0) continue;
+    if (waitForEvents_)
+      waitForEvents_(wait);
+    else
+      std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+  }
+}
+
+void RunLoop::run() {
+  stopRequested_ = false;
+  if (virtual_) {
+    while (!stopRequested_ && !tasks_.empty()) runNextDue(tasks_.front().when);
+    return;
+  }
+  while (!stopRequested_) {
+    runOnce();
+    if (stopRequested_) break;
+    double wait = nextTaskTime() - wallClock();
+    if (wait <= 0) continue;
+    wait = std::min(wait, 0.5);
+    if (waitForEvents_)
+      waitForEvents_(wait);
+    else
+      std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+  }
+}
+
+void RunLoop::reset() {
+  auto gone = std::move(tasks_);
+  tasks_.clear();
+  stopRequested_ = false;
+  gone.clear();
+}
+
+double currentTime() {
+  return RunLoop::main().now();
+}
+
+}  // namespace ns

@@ -1,0 +1,116 @@
+#include "PlaySampler.h"
+
+#include "DataStore.h"
+#include "Foundation/NSDate.h"
+#include "Foundation/NSString.h"
+#include "Foundation/NSTimer.h"
+#include "Foundation/PropertyList.h"
+#include "Foundation/TextValue.h"
+#include "RecorderKeys.h"
+
+namespace corvane {
+
+namespace {
+
+void setSlot(objc::id controller, const char* key, const std::string& text) {
+  objc::objc_setAssociatedObject(controller, key, ns::NSString::make(text),
+                                 objc::OBJC_ASSOCIATION_RETAIN);
+}
+
+// A missing slot never equals a title, as a message to nil answers NO.
+bool slotEquals(objc::id controller, const char* key, const std::string& title) {
+  const std::string* value = slotValue(controller, key);
+  return value && *value == title;
+}
+
+void clearSlots(objc::id controller) {
+  for (const char* key : {kPreviousMusicKey, kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key})
+    setSlot(controller, key, "");
+}
+
+std::optional<std::string> sanitized(const std::optional<std::string>& text) {
+  // Text enters the store here: cleaning it now keeps the key of a title the
+  // same on every tick and keeps every file readable.
+  if (!text) return std::nullopt;
+  return ns::sanitizeText(*text);
+}
+
+bool isStream(const std::string& title, const std::optional<std::string>& album) {
+  return !album && ns::utf16Length(title) >= 6 && ns::utf16Prefix(title, 5) == "http:";
+}
+
+void stopSampling(objc::id controller, NowPlayingHost& host) {
+  host.showAlert("Corvane Error", "Reinstail in Cydia", "Okay");
+  objc::id timer = objc::objc_getAssociatedObject(controller, kCheckTimerKey);
+  if (timer && timer->isKindOfClass(ns::NSTimer::classObject()))
+    static_cast<ns::NSTimer*>(timer)->invalidate();
+}
+
+}  // namespace
+
+const std::string* slotValue(objc::id controller, const char* key) {
+  return ns::stringValue(objc::objc_getAssociatedObject(controller, key));
+}
+
+void resetSlotsForStart(objc::id controller) {
+  for (const char* key : {kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key, kPreviousMusicKey})
+    setSlot(controller, key, "");
+}
+
+void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
+  TrackInformation track = host.trackInformation();
+  const std::optional<std::string> title = sanitized(track.title);
+  const std::optional<std::string> album = sanitized(track.album);
+  const std::optional<std::string> artist = sanitized(track.artist);
+
+  ensureHistoryFiles();
+  auto musicInt = ns::dictionaryWithContentsOfFile(kMusicIntDataPath);
+  if (!musicInt) {
+    stopSampling(controller, host);
+    return;
+  }
+
+  const float position = host.position();
+  const bool playing = host.isPlaying();
+  const std::string day = ns::currentDayKey();
+  ensureDayFiles(day);
+
+  if (!title || position == 0.0f) {
+    clearSlots(controller);
+    return;
+  }
+  const bool stream = isStream(*title, album);
+  if (!stream && !musicInt->count(*title)) numberTitle(*title, *musicInt);
+  if (stream || !playing) return;
+
+  if (slotEquals(controller, kPreviousMusicKey, *title)) {
+    // Already counted: only the second is tallied.
+  } else if (!slotEquals(controller, kNumber1Key, *title)) {
+    setSlot(controller, kNumber1Key, *title);
+  } else if (!slotEquals(controller, kNumber2Key, *title)) {
+    setSlot(controller, kNumber2Key, *title);
+  } else if (!slotEquals(controller, kNumber3Key, *title)) {
+    setSlot(controller, kNumber3Key, *title);
+  } else if (!slotEquals(controller, kNumber4Key, *title)) {
+    setSlot(controller, kNumber4Key, *title);
+  } else {
+    if (auto current = ns::dictionaryWithContentsOfFile(kMusicIntDataPath))
+      if (const std::string* number = ns::stringForKey(*current, *title)) countPlay(day, *number);
+    setSlot(controller, kPreviousMusicKey, *title);
+  }
+
+  // A title that could not be numbered (store unwritable, numbers exhausted)
+  // has no key to tally under.
+  const std::string* number = ns::stringForKey(*musicInt, *title);
+  if (!number) return;
+  std::string albumEntry = ns::describeOrNull(artist ? &*artist : nullptr) + "-" +
+                           ns::describeOrNull(album ? &*album : nullptr);
+  tallySecond(day, *number, albumEntry);
+}
+
+void checkNumber(objc::id controller, NowPlayingHost& host) {
+  if (host.position() != 0.0f) return;
+  clearSlots(controller);
+}
+
+}  // namespace corvane

@@ -1,0 +1,26 @@
+// The play sampler: one sampling tick a second and a faster replay check.
+// Its only state between ticks is the five slots, kept as associated objects
+// on the controller the timers run on.
+#pragma once
+
+#include "NowPlayingHost.h"
+#include "objc/runtime.h"
+
+namespace corvane {
+
+// One sampling tick: makes sure the store exists, numbers a new title, counts
+// a play on the fifth playing tick of the same title, tallies one second.
+void CheckMusicInfo(objc::id controller, NowPlayingHost& host);
+
+// Clears the slots when the position is exactly at a track's start, so a
+// song played again right after itself is counted again.
+void checkNumber(objc::id controller, NowPlayingHost& host);
+
+// Sets all five slots to the empty string, first "number1" to "number4",
+// then "previousMusic" (the order the start-up poll uses).
+void resetSlotsForStart(objc::id controller);
+
+// A slot's text, or null when it has never been set.
+const std::string* slotValue(objc::id controller, const char* key);
+
+}  // namespace corvane

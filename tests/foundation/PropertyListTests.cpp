@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "Foundation/FileSystem.h"
+#include "Foundation/PropertyList.h"
+#include "TestSupport.h"
+
+using namespace ns;
+
+namespace {
+
+const std::string kHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist version=\"1.0\">\n";
+
+std::string doc(const std::string& body) {
+  return kHead + body + "\n</plist>\n";
+}
+
+// Nested, with text every escaping rule touches.
+PlistValue sample() {
+  PlistDictionary inner{{"z", "last"}, {"é", "\xF0\x9F\x8E\xB5 note"}, {"", ""}};
+  PlistArray list{"a & b < c > d \"quoted\" 'single'", "line1\nline2\ttab", PlistArray{},
+                  PlistDictionary{}, inner};
+  return PlistDictionary{{"MusicNumber", "12"}, {"list", list}, {"Zeta", "Ω"}, {"inner", inner}};
+}
+
+bool haveCommand(const char* name) {
+  int status = 0;
+  testsupport::runCommand(std::string("command -v ") + name + " >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+TEST(PropertyListWriter, GoldenOutputForASmallDictionary) {
+  PlistDictionary d{{"b", PlistArray{"x", PlistArray{}}}, {"a", PlistDictionary{}}, {"c", "1&2"}};
+  EXPECT_EQ(serializePropertyList(d), kHead +
+                                          "<dict>\n"
+                                          "\t<key>a</key>\n\t<dict/>\n"
+                                          "\t<key>b</key>\n\t<array>\n\t\t<string>x</string>\n"
+                                          "\t\t<array/>\n\t</array>\n"
+                                          "\t<key>c</key>\n\t<string>1&amp;2</string>\n"
+                                          "</dict>\n</plist>\n");
+}
+
+TEST(PropertyListWriter, BytesEqualPlistlibAndItsFilesReadBack) {
+  if (!haveCommand("python3")) GTEST_SKIP() << "python3 missing";
+  testsupport::TempDeviceRoot root;
+  ASSERT_TRUE(writeToFile(sample(), "/ours.plist"));
+  const std::string ours = testsupport::readHostFile(root.host("/ours.plist"));
+  // plistlib re-serialises what it reads from our file: identical bytes mean
+  // an identical format. It also writes a file of its own, with the element
+  // types the data store never uses, for us to read.
+  int status = 0;
+  const std::string python = testsupport::runCommand(
+      "python3 -c 'import plistlib,sys; d=plistlib.load(open(sys.argv[1],\"rb\"));"
+      "sys.stdout.buffer.write(plistlib.dumps(d,sort_keys=True));"
+      "d[\"types\"]=[1,2.5,True,False,b\"xyz\"];"
+      "open(sys.argv[2],\"wb\").write(plistlib.dumps(d,sort_keys=True))' " +
+          root.host("/ours.plist") + " " + root.host("/theirs.plist"),
+      &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(python, ours);
+
+  std::optional<PlistDictionary> theirs = dictionaryWithContentsOfFile("/theirs.plist");
+  ASSERT_TRUE(theirs);
+  const PlistArray* types = (*theirs)["types"].array();
+  ASSERT_TRUE(types && types->size() == 5);
+  EXPECT_EQ((*types)[0].other()->element, "integer");
+  EXPECT_EQ((*types)[2].other()->element, "true");
+  EXPECT_EQ((*types)[4].other()->element, "data");
+  theirs->erase("types");
+  EXPECT_EQ(PlistValue(*theirs), sample());
+}
+
+TEST(PropertyListWriter, XmllintAcceptsSanitisedOutput) {
+  if (!haveCommand("xmllint")) GTEST_SKIP() << "xmllint missing";
+  testsupport::TempDeviceRoot root;
+  PlistDictionary d{{"bad\x01key", "nul\0 and \x1b esc"}, {"x", PlistArray{"\xff\xfe", "\r"}}};
+  d["nul"] = std::string("a\0b", 3);
+  ASSERT_TRUE(writeToFile(d, "/f.plist"));
+  int status = 0;
+  testsupport::runCommand("xmllint --noout " + root.host("/f.plist") + " 2>&1", &status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST(PropertyListWriter, RoundTripKeepsTextAndSanitisesTheRest) {
+  PlistDictionary d{{"emoji", "\xF0\x9F\x98\x80"},     {"crlf", "a\r\nb\rc"},
+                    {"ctrl", "a\x01\x1f\tb"},          {"bad", "\xC0\x80z"},
+                    {"k\x02", "control in key"},       {"k\xEF\xBF\xBD", "valid twin wins"},
+                    {"\xEF\xBF\xBF", "nonchar in key"}};
+  std::optional<PlistValue> back = parsePropertyList(serializePropertyList(d));
+  ASSERT_TRUE(back && back->isDictionary());
+  const PlistDictionary& r = *back->dictionary();
+  EXPECT_EQ(*stringForKey(r, "emoji"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(*stringForKey(r, "crlf"), "a\r\nb\rc");
+  EXPECT_EQ(*stringForKey(r, "ctrl"), "a\xEF\xBF\xBD\xEF\xBF\xBD\tb");
+  EXPECT_EQ(*stringForKey(r, "bad"), "\xEF\xBF\xBD\xEF\xBF\xBDz");
+  EXPECT_EQ(*stringForKey(r, "k\xEF\xBF\xBD"), "valid twin wins");
+  EXPECT_EQ(*stringForKey(r, "\xEF\xBF\xBD"), "nonchar in key");
+  EXPECT_EQ(r.size(), 6u);
+}
+
+TEST(Sanitize, ReplacesEachMaximalInvalidSubpartOnce) {
+  const std::string R = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain \t\n\r\x7f \xC2\x80 \xEE\x80\x80 \xF4\x8F\xBF\xBF \xEF\xBF\xBD",
+       "plain \t\n\r\x7f \xC2\x80 \xEE\x80\x80 \xF4\x8F\xBF\xBF \xEF\xBF\xBD"},
+      {std::string("a\0b\x0b\x0c\x1f", 6), "a" + R + "b" + R + R + R},
+      {"\xEF\xBF\xBE\xEF\xBF\xBF", R + R},  // U+FFFE, U+FFFF
+      {"\xC0\x80", R + R},                  // overlong NUL
+      {"\xE0\x80\x80", R + R + R},          // overlong three bytes
+      {"\xED\xA0\x80", R + R + R},          // surrogate
+      {"\xF4\x90\x80\x80", R + R + R + R},  // beyond U+10FFFF
+      {"\xF5\xFF\x80", R + R + R},          // bytes never valid
+      {"\xE2\x82", R},                      // truncated at the end
+      {"\xE2\x82"
+       "A\xF0\x9F\x98",
+       R + "A" + R},  // truncated in the middle
+  };
+  for (const auto& [in, out] : cases) {
+    EXPECT_EQ(sanitizeText(in), out) << testing::PrintToString(in);
+    EXPECT_EQ(sanitizeText(sanitizeText(in)), sanitizeText(in));
+  }
+  std::mt19937 rng(7);
+  for (int i = 0; i < 2000; ++i) {
+    std::string s(rng() % 12, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    const std::string once = sanitizeText(s);
+    ASSERT_EQ(sanitizeText(once), once);
+  }
+}
+
+TEST(PropertyListReader, AcceptsWhatRealFilesContain) {
+  std::optional<PlistValue> v = parsePropertyList(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- made by hand -->\n"
+      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+      "<plist version=\"1.0\"><dict>\n  <key>a</key>  <string> spaced &#13; </string>\n"
+      "<key>b</key><string><![CDATA[<raw>&]]></string><key>a</key><string>again</string>"
+      "<key>n</key><integer>5</integer><key>t</key><true/></dict></plist>");
+  ASSERT_TRUE(v && v->isDictionary());
+  const PlistDictionary& d = *v->dictionary();
+  EXPECT_EQ(*stringForKey(d, "a"), "again");  // a repeated key: the last wins
+  EXPECT_EQ(*stringForKey(d, "b"), "<raw>&");
+  EXPECT_EQ(stringForKey(d, "n"), nullptr);
+  EXPECT_EQ(d.at("t").other()->element, "true");
+  EXPECT_EQ(*parsePropertyList(doc("<string> x&#13;\n</string>"))->string(), " x\r\n");
+}
+
+TEST(PropertyListReader, RefusesEntitiesAndMalformedStructure) {
+  const std::string hostile[] = {
+      // Billion laughs.
+      "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaa\">"
+      "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;\">]>"
+      "<plist><string>&c;</string></plist>",
+      "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><plist><string>&x;</string>"
+      "</plist>",
+      "<!DOCTYPE plist [<!ELEMENT plist ANY>]><plist><string/></plist>",
+      kHead + "<string>&undefined;</string></plist>",
+      doc("<dict><key>a</key></dict>"),                       // key without a value
+      doc("<dict><key>a</key><key>b</key><string/></dict>"),  // two keys in a row
+      doc("<dict><string>v</string></dict>"),                 // value without a key
+      doc("<array><key>a</key></array>"),
+      doc("<dict>text<key>a</key><string/></dict>"),
+      doc("<array><string/>x</array>"),
+      doc("<string>a<string/></string>"),
+      doc("<unknown/>"),
+      doc("<plist><string/></plist>"),
+      doc("<string/><string/>"),
+      doc("<true>yes</true>"),
+      doc(""),
+      "<string>no plist element</string>",
+      "",
+      std::string("\0\xff\xfe<plist>\x01", 11),
+  };
+  for (const std::string& xml : hostile) EXPECT_FALSE(parsePropertyList(xml)) << xml;
+}
+
+TEST(PropertyListReader, BoundsNestingDepth) {
+  const auto nested = [](size_t depth) {
+    std::string s;
+    for (size_t i = 0; i < depth; ++i) s += "<array>";
+    for (size_t i = 0; i < depth; ++i) s += "</array>";
+    return doc(s);
+  };
+  EXPECT_TRUE(parsePropertyList(nested(kMaxPropertyListDepth)));
+  EXPECT_FALSE(parsePropertyList(nested(kMaxPropertyListDepth + 1)));
+  EXPECT_FALSE(parsePropertyList(nested(200000)));
+}
+
+TEST(PropertyListReader, EveryTruncationOfAFileIsRefused) {
+  const std::string full = serializePropertyList(sample());
+  ASSERT_TRUE(parsePropertyList(full));
+  // The final newline is optional; anything shorter lacks "</plist>".
+  for (size_t n = 0; n + 1 < full.size(); ++n)
+    ASSERT_FALSE(parsePropertyList(full.substr(0, n))) << n;
+}
+
+TEST(PropertyListReader, RandomMutationsNeverCrash) {
+  const std::string base = serializePropertyList(sample());
+  const std::string tokens[] = {"<dict>", "</dict>", "<key>",     "</key>",   "<array>",
+                                "&amp;",  "&#0;",    "&#x1F600;", "<!ENTITY", "]]>"};
+  std::mt19937 rng(20150305);
+  int accepted = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string s = base;
+    for (int m = 1 + static_cast<int>(rng() % 4); m > 0; --m) {
+      const size_t at = rng() % (s.size() + 1);
+      switch (rng() % 4) {
+        case 0:
+          if (at < s.size()) s[at] = static_cast<char>(rng());
+          break;
+        case 1:
+          s.erase(at, rng() % 16);
+          break;
+        case 2:
+          s.insert(at, tokens[rng() % std::size(tokens)]);
+          break;
+        case 3:
+          s.insert(at, s.substr(rng() % s.size(), rng() % 64));
+          break;
+      }
+    }
+    if (std::optional<PlistValue> v = parsePropertyList(s)) {
+      ++accepted;
+      // Whatever parses must also survive a write and a re-read.
+      ASSERT_TRUE(parsePropertyList(serializePropertyList(*v)));
+    }
+  }
+  EXPECT_GT(accepted, 0);
+}
+
+TEST(PropertyListFiles, MissingDamagedOrWrongRootReadsAsNothing) {
+  testsupport::TempDeviceRoot root;
+  ASSERT_TRUE(writeToFile(PlistArray{"2015-03-05"}, "/a.plist"));
+  ASSERT_TRUE(writeToFile(PlistDictionary{{"k", "v"}}, "/d.plist"));
+  EXPECT_EQ(*arrayWithContentsOfFile("/a.plist"), (PlistArray{"2015-03-05"}));
+  EXPECT_EQ(*stringForKey(*dictionaryWithContentsOfFile("/d.plist"), "k"), "v");
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/a.plist"));
+  EXPECT_FALSE(arrayWithContentsOfFile("/d.plist"));
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/missing.plist"));
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/../d.plist"));
+
+  std::string garbage(4096, '\0');
+  std::mt19937 rng(1);
+  for (char& c : garbage) c = static_cast<char>(rng());
+  testsupport::writeHostFile(root.host("/g.plist"), garbage);
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/g.plist"));
+  const std::string good = serializePropertyList(PlistDictionary{{"k", "v"}});
+  testsupport::writeHostFile(root.host("/t.plist"), good.substr(0, good.size() / 2));
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/t.plist"));
+  // A sparse file just over the limit is refused without being read.
+  testsupport::writeHostFile(root.host("/big.plist"), good);
+  ASSERT_EQ(truncate(root.host("/big.plist").c_str(), kMaxPropertyListBytes + 1), 0);
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/big.plist"));
+}
+
+}  // namespace
