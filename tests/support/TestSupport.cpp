@@ -87,12 +87,12 @@ std::string runCommand(const std::string& command, int* status) {
 
 std::string buildDir() {
   const char* d = std::getenv("CORVANE_BUILD_DIR");
-  return d ? d : ".";
+  return d ? d : CORVANE_BUILD_DIR_DEFAULT;
 }
 
 std::string sourceDir() {
   const char* d = std::getenv("CORVANE_SOURCE_DIR");
-  return d ? d : ".";
+  return d ? d : CORVANE_SOURCE_DIR_DEFAULT;
 }
 
 }  // namespace testsupport

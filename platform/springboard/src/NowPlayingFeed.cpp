@@ -1,0 +1,142 @@
+#include "SpringBoard/NowPlayingFeed.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "Foundation/TextValue.h"
+
+namespace springboard {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr std::streamsize kMaxFeedBytes = 64 << 20;
+
+// Reads one line's object into *entry; gives the reason it cannot.
+std::string readEntry(const std::string& line, FeedEntry* entry) {
+  json object = json::parse(line, nullptr, /*allow_exceptions=*/false);
+  if (object.is_discarded()) return "not valid JSON";
+  if (!object.is_object()) return "not a JSON object";
+  bool hasAt = false;
+  for (auto& [key, value] : object.items()) {
+    if (key == "at") {
+      if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < 0)
+        return "\"at\" must be a number of seconds, not negative";
+      entry->at = value.get<double>();
+      hasAt = true;
+    } else if (key == "title" || key == "album" || key == "artist") {
+      std::optional<std::string>& text = key == "title"   ? entry->state.title
+                                         : key == "album" ? entry->state.album
+                                                          : entry->state.artist;
+      if (value.is_null()) continue;
+      if (!value.is_string()) return "\"" + key + "\" must be a string or null";
+      text = value.get<std::string>();
+    } else if (key == "position") {
+      if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < 0 ||
+          value.get<double>() > std::numeric_limits<float>::max())
+        return "\"position\" must be a number of seconds, not negative";
+      entry->state.position = static_cast<float>(value.get<double>());
+    } else if (key == "playing") {
+      if (!value.is_boolean()) return "\"playing\" must be true or false";
+      entry->state.playing = value.get<bool>();
+    } else {
+      return "unknown key \"" + key + "\"";
+    }
+  }
+  if (!hasAt) return "\"at\" is missing";
+  return "";
+}
+
+}  // namespace
+
+std::optional<std::vector<FeedEntry>> parseFeed(const std::string& text, const std::string& name,
+                                                std::string* error) {
+  std::vector<FeedEntry> entries;
+  std::istringstream in(text);
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    FeedEntry entry;
+    std::string problem = readEntry(line, &entry);
+    if (problem.empty() && !entries.empty() && entry.at < entries.back().at)
+      problem = "\"at\" goes back in time";
+    if (!problem.empty()) {
+      if (error) *error = ns::stringWithFormat("%s:%d: %s", name.c_str(), number, problem.c_str());
+      return std::nullopt;
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+std::optional<std::vector<FeedEntry>> loadFeedFile(const std::string& hostPath,
+                                                   std::string* error) {
+  std::ifstream in(hostPath, std::ios::binary);
+  if (!in) {
+    if (error) *error = hostPath + ": cannot be read";
+    return std::nullopt;
+  }
+  std::string text(kMaxFeedBytes + 1, '\0');
+  in.read(text.data(), kMaxFeedBytes + 1);
+  if (in.gcount() > kMaxFeedBytes) {
+    if (error) *error = hostPath + ": too large for a feed";
+    return std::nullopt;
+  }
+  text.resize(static_cast<size_t>(in.gcount()));
+  return parseFeed(text, hostPath, error);
+}
+
+NowPlayingSource& NowPlayingSource::shared() {
+  // Never destroyed: run-loop tasks may still point at it at exit.
+  static auto* source = new NowPlayingSource;
+  return *source;
+}
+
+void NowPlayingSource::play(std::vector<FeedEntry> entries, double origin) {
+  reset();
+  ns::RunLoop& loop = ns::RunLoop::main();
+  for (FeedEntry& entry : entries) {
+    double when = origin + entry.at;
+    if (when <= loop.now()) {
+      apply(entry.state);
+      continue;
+    }
+    scheduled_.push_back(
+        loop.schedule(when, [this, state = std::move(entry.state)] { apply(state); }));
+  }
+}
+
+void NowPlayingSource::reset() {
+  for (ns::RunLoop::TaskId task : scheduled_) ns::RunLoop::main().cancel(task);
+  scheduled_.clear();
+  apply(NowPlayingState{});
+}
+
+int NowPlayingSource::addObserver(Observer observer) {
+  observers_.emplace_back(nextToken_, std::move(observer));
+  return nextToken_++;
+}
+
+void NowPlayingSource::removeObserver(int token) {
+  std::erase_if(observers_, [token](const auto& o) { return o.first == token; });
+}
+
+void NowPlayingSource::apply(const NowPlayingState& state) {
+  current_ = state;
+  // A copy: an observer may add or remove observers while being told; one
+  // removed meanwhile is not told.
+  auto observers = observers_;
+  for (auto& [token, observer] : observers) {
+    bool stillThere = std::any_of(observers_.begin(), observers_.end(),
+                                  [t = token](const auto& o) { return o.first == t; });
+    if (stillThere) observer(current_);
+  }
+}
+
+}  // namespace springboard

@@ -1,0 +1,3 @@
+#include "CVScrollView.h"
+
+OBJC_CLASS_IMPL(CVScrollView, UIScrollView, nullptr)

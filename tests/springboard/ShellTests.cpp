@@ -1,0 +1,69 @@
+// The SpringBoard program's command line and its start.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "SpringBoard/Shell.h"
+#include "TestSupport.h"
+
+namespace {
+
+using springboard::ShellOptions;
+
+bool parse(std::vector<const char*> args, ShellOptions* options, std::string* error) {
+  args.insert(args.begin(), "SpringBoard");
+  return springboard::parseShellOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+TEST(ShellOptions, RefusesWhatItCannotUse) {
+  const std::vector<std::vector<const char*>> bad = {
+      {"--feed"},
+      {"--virtual", "--start", "2015-02-30T12:00:00"},
+      {"--virtual", "--start", "2015-03-05 12:00:00"},
+      {"--start", "2015-03-05T12:00:00"},
+      {"--for", "0"},
+      {"--for", "10s"},
+      {"--fast"},
+  };
+  for (const auto& args : bad) {
+    ShellOptions options;
+    std::string error;
+    EXPECT_FALSE(parse(args, &options, &error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+class ShellProgram : public testing::Test {
+ protected:
+  std::string run(const std::string& arguments, int* status) {
+    return testsupport::runCommand("CORVANE_DEVICE_ROOT=" + root.path() + " " +
+                                       testsupport::buildDir() + "/bin/SpringBoard " + arguments +
+                                       " 2>&1 </dev/null",
+                                   status);
+  }
+  testsupport::TempDeviceRoot root;
+};
+
+TEST_F(ShellProgram, AFeedLineThatCannotBeReadStopsTheShellAtStart) {
+  testsupport::writeHostFile(root.host("/feed.jsonl"),
+                             "{\"at\": 0, \"title\": \"T\"}\n{\"at\": 1, \"title\": }\n");
+  int status = -1;
+  std::string output = run("--feed " + root.host("/feed.jsonl") + " --virtual --for 10", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(output.find(root.host("/feed.jsonl") + ":2: not valid JSON"), std::string::npos)
+      << output;
+}
+
+TEST_F(ShellProgram, AVirtualRunReportsItsProgressAndEndsCleanly) {
+  int status = -1;
+  std::string output = run("--virtual --start 2015-03-05T10:00:00 --for 7230", &status);
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("SpringBoard: 2015-03-05 11:00:00, 1 h simulated\n"), std::string::npos)
+      << output;
+  EXPECT_NE(output.find("SpringBoard: 2015-03-05 12:00:00, 2 h simulated\n"), std::string::npos);
+  EXPECT_NE(output.find("SpringBoard: ran 7230 s of simulated time"), std::string::npos);
+
+  EXPECT_EQ((run("--start 2015-03-05T10:00:00", &status), status), 64);
+}
+
+}  // namespace
