@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CVScrollView.h"
+#include "DataStore.h"
 #include "Foundation/FileSystem.h"
 #include "Foundation/Log.h"
 #include "Foundation/NSString.h"
@@ -178,6 +179,9 @@ id FirstMedia(id self, SEL, id) {
 
   if (ns::NSTimer* poll = timerFor(self, corvane::kMediaTimerKey)) poll->invalidate();
   keep(self, corvane::kMediaTimerKey, nullptr);
+  // Temporary files a write interrupted by a crash left behind go before
+  // the first tick writes again.
+  corvane::removeStoreTemporaryFiles();
   corvane::resetSlotsForStart(self);
   // One sampling tick and one replay check per controller, however often
   // the poll gets here; a sampling timer stopped by a failure starts again.

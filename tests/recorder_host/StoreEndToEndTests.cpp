@@ -153,3 +153,11 @@ TEST_F(StoreEndToEnd, AMissingStoreFolderAlertsOnceAndStopsSampling) {
 }
 
 }  // namespace
+
+TEST_F(StoreEndToEnd, TemporaryFilesOfAnInterruptedWriteAreRemovedAtStart) {
+  std::string leftover = device.root.host(std::string(kStore) + ".corvane-tmp-crashed");
+  testsupport::writeHostFile(leftover, "half a plist");
+  run(state(1.5, "Song T", 42, true), 5);
+  EXPECT_FALSE(fs::exists(leftover));
+  EXPECT_EQ(dayFile("2015-03-05", "MusicTime.plist").count("0"), 1u);
+}
