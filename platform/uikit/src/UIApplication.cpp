@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "Foundation/RunLoop.h"
+#include "UIKit/SDLWindowHost.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIAutomation.h"
 #include "UIKit/UIClassFactory.h"
@@ -155,6 +156,13 @@ int UIApplicationMain(int, char**, const char* principalClassName, const char* d
     if (UIAutomation::runScriptFile(script, &message) == UIAutomation::Status::Error) {
       std::fprintf(stderr, "automation: %s\n", message.c_str());
       status = 1;
+    }
+  } else if (SDLWindowHost::wantsWindow()) {
+    std::string error;
+    if (!SDLWindowHost::runMainLoop(&error)) {
+      std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n",
+                   error.c_str());
+      loop.run();
     }
   } else {
     loop.run();

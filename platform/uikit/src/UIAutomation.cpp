@@ -9,6 +9,7 @@
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIRenderer.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -185,6 +186,10 @@ Status runCommand(const std::vector<std::string>& w, const std::string& rest, in
     out << UIAutomation::dumpJSON();
     out.close();
     if (!out) return fail(message, line, "cannot write the dump to \"" + rest + "\"");
+  } else if (cmd == "screenshot") {
+    if (rest.empty()) return fail(message, line, "usage: screenshot PATH");
+    if (!UIRenderer().writeScreenshot(rest))
+      return fail(message, line, "cannot write the screenshot to \"" + rest + "\"");
   } else if (cmd == "alert") {
     if (!args(1) || w[1] != "dismiss") return fail(message, line, "usage: alert dismiss");
     if (!UIAlertView::dismissTopmost()) return fail(message, line, "no alert is showing");
@@ -215,10 +220,10 @@ UIAutomation::Status UIAutomation::runLine(const std::string& raw, int lineNumbe
   if (line.empty() || line[0] == '#') return Status::Continue;
   size_t space = line.find_first_of(" \t");
   std::string cmd = line.substr(0, space);
-  // `type` and `dump` take the rest of the line as it is (a '#' included);
-  // elsewhere a '#' after a blank starts a comment.
+  // `type`, `dump` and `screenshot` take the rest of the line as it is (a
+  // '#' included); elsewhere a '#' after a blank starts a comment.
   std::string rest = space == std::string::npos ? "" : trim(line.substr(space));
-  if (cmd != "type" && cmd != "dump") {
+  if (cmd != "type" && cmd != "dump" && cmd != "screenshot") {
     for (size_t i = 1; i < line.size(); ++i) {
       if (line[i] == '#' && (line[i - 1] == ' ' || line[i - 1] == '\t')) {
         line = trim(line.substr(0, i));

@@ -83,7 +83,9 @@ const std::string& UIApplicationMainInterface();
 // With CORVANE_AUTOMATION set it then runs that script on the virtual clock
 // (see UIAutomation.h) and returns when the script quits or ends: 0, or 1
 // when the script stopped at a bad command. Otherwise it runs the main run
-// loop until it is stopped. Before returning it tells the delegate
+// loop until it is stopped: in a window on the desktop when there is a
+// display (see SDLWindowHost.h; closing the window stops the loop), else
+// headless. Before returning it tells the delegate
 // applicationWillTerminate and releases the application.
 //
 // Returns 1 at once when the delegate class is unknown.

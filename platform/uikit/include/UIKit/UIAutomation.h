@@ -12,6 +12,8 @@
 //   key return|backspace       press Return / delete backwards there
 //   wait SECONDS               let the clock advance, running what is due
 //   dump PATH                  write the view tree as JSON to a host path
+//   screenshot PATH            write the screen as a PNG at the device's
+//                              scale to a host path
 //   alert dismiss              tap the button of the alert showing
 //   quit                       end the program cleanly
 //

@@ -1,0 +1,39 @@
+// A real window on the desktop that shows the screen and turns the mouse and
+// keyboard into touches and typing.
+//
+// The window is the screen's size in points times the window scale: 1
+// unless CORVANE_WINDOW_SCALE says otherwise (say 2 for a 640 x 1136 window
+// on a large desktop). The picture is drawn at the window's own pixel
+// density, so it is sharp on high-density displays too.
+//
+// While it is open the main run loop runs on the real clock and waits for
+// window events instead of sleeping. A frame is drawn when what the screen
+// shows has changed, at most 60 times a second; while an animation or a
+// scroll view is moving the loop wakes at that rate, and while nothing moves
+// it sleeps until an event or a timer is due. Closing the window stops the
+// run loop.
+//
+// Input: the left mouse button is the finger (press, move while pressed,
+// release); while an alert is showing it presses the alert's buttons. Typed
+// text goes to the first responder, Return to its insertReturn (a text
+// field asks its delegate's textFieldShouldReturn:), Backspace to its
+// deleteBackward.
+#pragma once
+
+#include <string>
+
+class SDLWindowHost {
+ public:
+  // Whether a program should open a window: a display is named (DISPLAY or
+  // WAYLAND_DISPLAY) and neither an automation script (CORVANE_AUTOMATION)
+  // nor CORVANE_HEADLESS (any value but "" and "0") asks for none.
+  static bool wantsWindow();
+  // The window scale: CORVANE_WINDOW_SCALE when it is a number from 0.25 to
+  // 4, else 1.
+  static double windowScale();
+
+  // Opens the window and runs the main run loop until the window is closed
+  // or the loop is stopped, then closes the window. Returns false at once
+  // (with *error saying why) when no window can be opened.
+  static bool runMainLoop(std::string* error = nullptr);
+};

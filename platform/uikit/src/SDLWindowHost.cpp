@@ -1,0 +1,263 @@
+#include "UIKit/SDLWindowHost.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+#include "Foundation/RunLoop.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIAutomation.h"
+#include "UIKit/UIRenderer.h"
+#include "UIKit/UIResponder.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+constexpr double kFrameInterval = 1.0 / 60;
+
+bool envSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// One open window and what it needs between frames.
+class WindowSession {
+ public:
+  ~WindowSession() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (sdlRenderer_) SDL_DestroyRenderer(sdlRenderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    // The video subsystem stays up for the rest of the process: shutting it
+    // down unloads the X libraries SDL opened, and with them the roots of
+    // what they still hold, for no gain just before the program ends.
+  }
+
+  bool open(std::string* error) {
+    // The first click on a window that is not focused is a touch too.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
+    CGRect screen = UIScreen::mainScreen()->bounds();
+    windowScale_ = SDLWindowHost::windowScale();
+    int w = static_cast<int>(std::lround(screen.size.width * windowScale_));
+    int h = static_cast<int>(std::lround(screen.size.height * windowScale_));
+    window_ = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_UNDEFINED,
+                               SDL_WINDOWPOS_UNDEFINED, w, h,
+                               SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!window_) return fail(error);
+    sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!sdlRenderer_) sdlRenderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!sdlRenderer_) return fail(error);
+    SDL_StartTextInput();
+    return true;
+  }
+
+  // The run loop's wait: handles the events that came, draws a frame when
+  // one is due and sleeps until the next event, frame or task.
+  void wait(double maxWait) {
+    bool handled = pump();
+    present();
+    if (closed_ || handled) return;
+    double now = ns::RunLoop::main().now();
+    double wait = maxWait;
+    if (framePending_ || renderer_.isAnimating())
+      wait = std::min(wait, lastFrame_ + kFrameInterval - now);
+    if (wait > 0) {
+      SDL_Event event;
+      int ms = static_cast<int>(std::ceil(wait * 1000));
+      if (SDL_WaitEventTimeout(&event, ms)) {
+        dispatch(event);
+        pump();
+      }
+    }
+    present();
+  }
+
+  bool closed() const { return closed_; }
+
+ private:
+  bool fail(std::string* error) {
+    if (error) *error = SDL_GetError();
+    return false;
+  }
+
+  // Handles every waiting event; true if there was any.
+  bool pump() {
+    bool any = false;
+    SDL_Event event;
+    while (!closed_ && SDL_PollEvent(&event)) {
+      dispatch(event);
+      any = true;
+    }
+    return any;
+  }
+
+  CGPoint pointOf(int x, int y) const {
+    return CGPointMake((x + 0.5) / windowScale_, (y + 0.5) / windowScale_);
+  }
+
+  void dispatch(const SDL_Event& event) {
+    switch (event.type) {
+      case SDL_QUIT:
+        close();
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) close();
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+          forceFrame_ = true;
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+        if (event.button.button == SDL_BUTTON_LEFT) press(pointOf(event.button.x, event.button.y));
+        break;
+      case SDL_MOUSEMOTION:
+        if (fingerDown_ && (event.motion.state & SDL_BUTTON_LMASK))
+          if (UIWindow* w = UIAutomation::targetWindow())
+            w->touchMove(pointOf(event.motion.x, event.motion.y));
+        break;
+      case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_LEFT)
+          release(pointOf(event.button.x, event.button.y));
+        break;
+      case SDL_TEXTINPUT:
+        if (auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder()))
+          input->insertText(event.text.text);
+        break;
+      case SDL_KEYDOWN: {
+        auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
+        if (!input) break;
+        SDL_Keycode key = event.key.keysym.sym;
+        if (key == SDLK_RETURN || key == SDLK_KP_ENTER)
+          input->insertReturn();
+        else if (key == SDLK_BACKSPACE)
+          input->deleteBackward();
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  void press(CGPoint p) {
+    if (UIAlertView::visibleAlert()) {
+      // The alert is modal: the press goes to its buttons.
+      alertPress_ = renderer_.alertButtonAtPoint(p);
+      return;
+    }
+    if (UIWindow* w = UIAutomation::targetWindow()) {
+      w->touchDown(p);
+      fingerDown_ = true;
+    }
+  }
+
+  void release(CGPoint p) {
+    if (fingerDown_) {
+      fingerDown_ = false;
+      if (UIWindow* w = UIAutomation::targetWindow()) w->touchUp(p);
+      return;
+    }
+    long pressed = std::exchange(alertPress_, -1);
+    UIAlertView* alert = UIAlertView::visibleAlert();
+    if (alert && pressed >= 0 && renderer_.alertButtonAtPoint(p) == pressed) {
+      objc::Ref<UIAlertView> keep(alert);
+      alert->dismissWithClickedButtonIndex(pressed, true);
+    }
+  }
+
+  void close() {
+    closed_ = true;
+    if (fingerDown_)
+      if (UIWindow* w = UIAutomation::targetWindow()) w->touchCancel();
+    fingerDown_ = false;
+    ns::RunLoop::main().stop();
+  }
+
+  // Draws and shows a frame when the picture changed (or the desktop asked
+  // for one), no sooner than a frame interval after the last.
+  void present() {
+    if (closed_) return;
+    uint64_t digest = renderer_.screenDigest();
+    if (!forceFrame_ && hasFrame_ && digest == lastDigest_) {
+      framePending_ = false;
+      return;
+    }
+    double now = ns::RunLoop::main().now();
+    if (hasFrame_ && now < lastFrame_ + kFrameInterval) {
+      framePending_ = true;
+      return;
+    }
+    int pw = 0, ph = 0;
+    if (SDL_GetRendererOutputSize(sdlRenderer_, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
+    if (!context_ || context_->pixelWidth() != pw || context_->pixelHeight() != ph) {
+      CGRect screen = UIScreen::mainScreen()->bounds();
+      context_ = std::make_unique<CGContext>(screen.size.width, screen.size.height,
+                                             pw / static_cast<double>(screen.size.width));
+      if (texture_) SDL_DestroyTexture(texture_);
+      texture_ =
+          SDL_CreateTexture(sdlRenderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                            context_->pixelWidth(), context_->pixelHeight());
+      if (!texture_) return;
+    }
+    renderer_.drawScreen(*context_);
+    SDL_UpdateTexture(texture_, nullptr, context_->data(), context_->stride());
+    SDL_RenderClear(sdlRenderer_);
+    SDL_RenderCopy(sdlRenderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(sdlRenderer_);
+    // What was drawn, read again: drawing runs the pending layout pass.
+    lastDigest_ = renderer_.screenDigest();
+    lastFrame_ = now;
+    hasFrame_ = true;
+    forceFrame_ = false;
+    framePending_ = false;
+  }
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* sdlRenderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  std::unique_ptr<CGContext> context_;
+  UIRenderer renderer_;
+  double windowScale_ = 1;
+  bool closed_ = false;
+  bool fingerDown_ = false;
+  long alertPress_ = -1;
+  bool hasFrame_ = false;
+  bool forceFrame_ = true;
+  bool framePending_ = false;
+  uint64_t lastDigest_ = 0;
+  double lastFrame_ = 0;
+};
+
+}  // namespace
+
+bool SDLWindowHost::wantsWindow() {
+  if (!envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY")) return false;
+  if (envSet("CORVANE_AUTOMATION")) return false;
+  const char* headless = std::getenv("CORVANE_HEADLESS");
+  return !headless || !*headless || std::string(headless) == "0";
+}
+
+double SDLWindowHost::windowScale() {
+  const char* v = std::getenv("CORVANE_WINDOW_SCALE");
+  if (!v || !*v) return 1;
+  char* end = nullptr;
+  double s = std::strtod(v, &end);
+  return *end == '\0' && s >= 0.25 && s <= 4 ? s : 1;
+}
+
+bool SDLWindowHost::runMainLoop(std::string* error) {
+  ns::RunLoop& loop = ns::RunLoop::main();
+  auto session = std::make_unique<WindowSession>();
+  if (!session->open(error)) return false;
+  if (loop.isVirtual()) loop.useRealClock();
+  loop.setEventSource([s = session.get()](double maxWait) { s->wait(maxWait); });
+  // The first frame comes before anything has to wait.
+  session->wait(0);
+  if (!session->closed()) loop.run();
+  loop.setEventSource(nullptr);
+  session.reset();
+  return true;
+}
