@@ -13,6 +13,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIScrollView.h"
+#include "UIKit/UISlider.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "UIKit/UITextField.h"
@@ -187,6 +188,10 @@ void digestView(Digest& d, UIView* view) {
     d.number(static_cast<double>(field->textAlignment()));
     d.number(static_cast<double>(field->borderStyle()));
     d.number(field->isFirstResponder());
+  } else if (auto* slider = dynamic_cast<UISlider*>(view)) {
+    d.number(slider->value());
+    d.number(slider->minimumValue());
+    d.number(slider->maximumValue());
   } else if (auto* imageView = dynamic_cast<UIImageView*>(view)) {
     d.pointer(imageView->image());
     d.number(static_cast<double>(imageView->contentMode()));
@@ -344,6 +349,20 @@ void UIRenderer::drawLayerContent(CGContext& context, CALayer* layer) {
       x = std::min<double>(x + 1, box.origin.x + box.size.width - 2);
       context.fillRect(CGRectMake(x, y, 2, h), kCaretBlue);
     }
+  } else if (auto* slider = dynamic_cast<UISlider*>(view)) {
+    // A thin track, blue up to the value, and a round white thumb.
+    double range = slider->maximumValue() - slider->minimumValue();
+    double t = range > 0 ? (slider->value() - slider->minimumValue()) / range : 0;
+    double thumb = std::min<double>(bounds.size.height, 28);
+    double left = bounds.origin.x + thumb / 2,
+           width = std::max<double>(bounds.size.width - thumb, 0);
+    double midY = bounds.origin.y + bounds.size.height / 2;
+    double x = left + width * std::clamp(t, 0.0, 1.0);
+    context.fillRoundedRect(CGRectMake(left, midY - 1, width, 2), 1, kSeparatorGrey);
+    context.fillRoundedRect(CGRectMake(left, midY - 1, x - left, 2), 1, kCaretBlue);
+    CGRect knob = CGRectMake(x - thumb / 2, midY - thumb / 2, thumb, thumb);
+    context.fillRoundedRect(knob, thumb / 2, {1, 1, 1, 1});
+    context.strokeRoundedRect(knob, thumb / 2, 0.5, kSeparatorGrey);
   } else if (auto* imageView = dynamic_cast<UIImageView*>(view)) {
     UIImage* picture = imageView->image();
     if (const CGImage* image = imageFor(picture))
