@@ -74,7 +74,7 @@ bool isDayKey(const std::string& s) {
 // The recorded days, oldest first, as their folders still show them.
 PlistArray daysFromFolders() {
   PlistArray days;
-  for (auto& name : listFolder("/var/mobile/Documents/Corvane/EverydayData"))
+  for (auto& name : listFolder(kEverydayDataPath))
     if (isDayKey(name)) days.emplace_back(name);
   return days;
 }
@@ -201,7 +201,7 @@ void tallySecond(const std::string& dayKey, const std::string& number,
 
 int removeStoreTemporaryFiles() {
   int removed = ns::removeOrphanedTemporaryFiles(kStoreRoot);
-  for (auto& day : listFolder("/var/mobile/Documents/Corvane/EverydayData"))
+  for (auto& day : listFolder(kEverydayDataPath))
     if (isDayKey(day)) removed += ns::removeOrphanedTemporaryFiles(dayFolderPath(day));
   return removed;
 }

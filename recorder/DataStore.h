@@ -16,6 +16,7 @@ constexpr const char* kDateArrayPath = "/var/mobile/Documents/Corvane/DateArray.
 constexpr const char* kIntMusicDataPath = "/var/mobile/Documents/Corvane/IntMusicData.plist";
 constexpr const char* kMusicIntDataPath = "/var/mobile/Documents/Corvane/MusicIntData.plist";
 constexpr const char* kSaveDataPath = "/var/mobile/Documents/Corvane/SaveData.plist";
+constexpr const char* kEverydayDataPath = "/var/mobile/Documents/Corvane/EverydayData";
 
 std::string dayFolderPath(const std::string& dayKey);
 std::string musicNumberPath(const std::string& dayKey);

@@ -30,9 +30,8 @@ class HookOther : public objc::Object {
 };
 
 void setupBase(objc::Class* cls) {
-  objc::class_addMethod(cls, objc::sel_registerName("greet"), baseGreet, "v@");
-  objc::class_addMethod(cls, objc::sel_registerName("wave"), baseGreet, "v@");
-  objc::class_addMethod(cls, objc::sel_registerName("nod"), baseGreet, "v@");
+  for (const char* name : {"greet", "wave", "nod"})
+    objc::class_addMethod(cls, objc::sel_registerName(name), baseGreet, "v@");
 }
 void setupOther(objc::Class* cls) {
   objc::class_addMethod(cls, objc::sel_registerName("greet"), baseGreet, "v@");
@@ -46,84 +45,57 @@ OBJC_CLASS_IMPL(HookOther, objc::Object, setupOther)
 
 namespace {
 
-IMP g_previousGreet = nullptr;
-id hookedGreet(id self, SEL cmd, id arg) {
-  g_calls += "hook ";
-  return g_previousGreet(self, cmd, arg);
-}
+// Hook N notes "hookN" and calls what it replaced.
+template <int N>
+struct Hook {
+  static inline IMP previous = nullptr;
+  static id imp(id self, SEL cmd, id arg) {
+    g_calls += "hook" + std::to_string(N) + " ";
+    return previous(self, cmd, arg);
+  }
+  static void install(const char* cls, const char* sel) {
+    MSHookMessageEx(objc::objc_getClass(cls), objc::sel_registerName(sel), imp, &previous);
+  }
+};
 
-IMP g_previousWave = nullptr;
-id derivedWave(id self, SEL cmd, id arg) {
-  g_calls += "derived ";
-  return g_previousWave(self, cmd, arg);
-}
-
-IMP g_firstNod = nullptr;
-IMP g_secondNod = nullptr;
-id firstNod(id self, SEL cmd, id arg) {
-  g_calls += "first ";
-  return g_firstNod(self, cmd, arg);
-}
-id secondNod(id self, SEL cmd, id arg) {
-  g_calls += "second ";
-  return g_secondNod(self, cmd, arg);
-}
-
-TEST(MSHookMessageEx, ReplacesTheMethodAndKeepsTheOldOneCallable) {
-  MSHookMessageEx(objc::objc_getClass("HookOther"), objc::sel_registerName("greet"), hookedGreet,
-                  &g_previousGreet);
-  ASSERT_EQ(g_previousGreet, &baseGreet);
-  auto other = objc::make<HookOther>();
+// What a message to a new T calls.
+template <class T>
+std::string send(const char* sel) {
   g_calls.clear();
-  objc::objc_msgSend(other.get(), "greet");
-  EXPECT_EQ(g_calls, "hook base ");
+  objc::objc_msgSend(objc::make<T>().get(), sel);
+  return g_calls;
 }
 
-TEST(MSHookMessageEx, HookOnAnInheritingClassCallsTheInheritedMethod) {
-  MSHookMessageEx(objc::objc_getClass("HookDerived"), objc::sel_registerName("wave"), derivedWave,
-                  &g_previousWave);
-  auto derived = objc::make<HookDerived>();
-  auto base = objc::make<HookBase>();
-  g_calls.clear();
-  objc::objc_msgSend(derived.get(), "wave");
-  EXPECT_EQ(g_calls, "derived base ");
-  // The superclass itself is untouched.
-  g_calls.clear();
-  objc::objc_msgSend(base.get(), "wave");
-  EXPECT_EQ(g_calls, "base ");
-}
+TEST(MSHookMessageEx, ReplacesMethodsAndKeepsThePreviousOnesCallable) {
+  Hook<1>::install("HookOther", "greet");
+  EXPECT_EQ(Hook<1>::previous, &baseGreet);
+  EXPECT_EQ(send<HookOther>("greet"), "hook1 base ");
 
-TEST(MSHookMessageEx, TwoHooksOnOneMethodChain) {
-  objc::Class* cls = objc::objc_getClass("HookBase");
-  SEL nod = objc::sel_registerName("nod");
-  MSHookMessageEx(cls, nod, firstNod, &g_firstNod);
-  MSHookMessageEx(cls, nod, secondNod, &g_secondNod);
-  auto base = objc::make<HookBase>();
-  g_calls.clear();
-  objc::objc_msgSend(base.get(), nod);
-  EXPECT_EQ(g_calls, "second first base ");
+  // On an inheriting class the hook calls the inherited method; the
+  // superclass itself is untouched.
+  Hook<2>::install("HookDerived", "wave");
+  EXPECT_EQ(send<HookDerived>("wave"), "hook2 base ");
+  EXPECT_EQ(send<HookBase>("wave"), "base ");
+
+  // Two hooks on one method chain.
+  Hook<3>::install("HookBase", "nod");
+  Hook<4>::install("HookBase", "nod");
+  EXPECT_EQ(send<HookBase>("nod"), "hook4 hook3 base ");
 }
 
 TEST(MSHookMessageEx, RefusesWhatItCannotHookWithOneLogLine) {
-  IMP kept = &baseGreet;
-  {
+  objc::Class* other = objc::objc_getClass("HookOther");
+  SEL greet = objc::sel_registerName("greet"), missing = objc::sel_registerName("noSuchMethod");
+  // No class, or a selector the class does not answer (which is not added).
+  for (auto [cls, sel] : {std::pair{static_cast<objc::Class*>(nullptr), greet}, {other, missing}}) {
+    IMP kept = &baseGreet;
     ns::LogCapture log;
-    MSHookMessageEx(nullptr, objc::sel_registerName("greet"), hookedGreet, &kept);
+    MSHookMessageEx(cls, sel, Hook<5>::imp, &kept);
     EXPECT_EQ(log.lines().size(), 1u);
-    EXPECT_TRUE(log.contains("greet"));
+    EXPECT_TRUE(log.contains(objc::sel_getName(sel)));
+    EXPECT_EQ(kept, &baseGreet);
   }
-  EXPECT_EQ(kept, &baseGreet);
-
-  // A selector the class does not answer is not added.
-  objc::Class* cls = objc::objc_getClass("HookOther");
-  SEL missing = objc::sel_registerName("noSuchMethod");
-  {
-    ns::LogCapture log;
-    MSHookMessageEx(cls, missing, hookedGreet, &kept);
-    EXPECT_EQ(log.lines().size(), 1u);
-  }
-  EXPECT_EQ(objc::class_getMethodImplementation(cls, missing), nullptr);
-  EXPECT_EQ(kept, &baseGreet);
+  EXPECT_EQ(objc::class_getMethodImplementation(other, missing), nullptr);
 }
 
 }  // namespace

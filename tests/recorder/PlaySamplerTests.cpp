@@ -11,23 +11,17 @@ TEST_F(SamplerTest, FirstTickCreatesTheStoreWithItsInitialContent) {
   clock.advance(1.0);
   CheckMusicInfo(controller, host);
 
-  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
-  ASSERT_TRUE(days);
-  ASSERT_EQ(days->size(), 1u);
-  EXPECT_EQ(*(*days)[0].string(), "2015-03-05");
+  EXPECT_EQ(ns::arrayWithContentsOfFile(kDateArrayPath), (ns::PlistArray{"2015-03-05"}));
   EXPECT_EQ(readHostFile(root.host(kSaveDataPath)),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
             "<plist version=\"1.0\">\n<dict>\n\t<key>MusicNumber</key>\n\t<string>0</string>\n"
             "</dict>\n</plist>\n");
-  EXPECT_TRUE(dict(kIntMusicDataPath).empty());
-  EXPECT_TRUE(dict(kMusicIntDataPath).empty());
-  for (auto path : {musicNumberPath(today()), musicTimePath(today()), musicAlbumPath(today())}) {
-    auto d = ns::dictionaryWithContentsOfFile(path);
-    ASSERT_TRUE(d) << path;
-    EXPECT_TRUE(d->empty());
-  }
+  for (std::string path :
+       {std::string(kIntMusicDataPath), std::string(kMusicIntDataPath), musicNumberPath(today()),
+        musicTimePath(today()), musicAlbumPath(today())})
+    EXPECT_EQ(ns::dictionaryWithContentsOfFile(path), ns::PlistDictionary{}) << path;
 }
 
 TEST_F(SamplerTest, PlayIsCountedOnTheFifthPlayingTickAndSecondsOnEvery) {
@@ -121,9 +115,8 @@ TEST_F(SamplerTest, DayBoundaryStartsANewDayAndSlotsSurvive) {
   EXPECT_EQ(value(musicTimePath("2015-03-05"), "0"), "3");
   EXPECT_EQ(value(musicTimePath("2015-03-06"), "0"), "2");
   EXPECT_EQ(value(musicNumberPath("2015-03-06"), "0"), "1");
-  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
-  ASSERT_EQ(days->size(), 2u);
-  EXPECT_EQ(*(*days)[1].string(), "2015-03-06");
+  EXPECT_EQ(ns::arrayWithContentsOfFile(kDateArrayPath),
+            (ns::PlistArray{"2015-03-05", "2015-03-06"}));
 }
 
 TEST(SamplerFailure, MissingStoreShowsOneAlertAndStopsSampling) {

@@ -30,10 +30,7 @@ TEST(NowPlayingFeed, ReadsStatesWithDefaultsAndAbsentTexts) {
 
 TEST(NowPlayingFeed, AnUnreadableLineIsNamed) {
   const std::string good = "{\"at\": 1, \"title\": \"T\"}\n";
-  struct Case {
-    std::string line;
-    std::string message;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"{\"at\": 1, \"title\": \"T\"", "feed.jsonl:3: not valid JSON"},
       {"[1, 2]", "feed.jsonl:3: not a JSON object"},
       {"{\"title\": \"T\"}", "feed.jsonl:3: \"at\" is missing"},
@@ -45,10 +42,10 @@ TEST(NowPlayingFeed, AnUnreadableLineIsNamed) {
       {"{\"at\": 2, \"playing\": 1}", "feed.jsonl:3: \"playing\" must be true or false"},
       {"{\"at\": 2, \"postion\": 1}", "feed.jsonl:3: unknown key \"postion\""},
   };
-  for (const Case& c : cases) {
+  for (const auto& [line, message] : cases) {
     std::string error;
-    EXPECT_FALSE(parseFeed(good + "\n" + c.line + "\n" + good, "feed.jsonl", &error)) << c.line;
-    EXPECT_EQ(error, c.message);
+    EXPECT_FALSE(parseFeed(good + "\n" + line + "\n" + good, "feed.jsonl", &error)) << line;
+    EXPECT_EQ(error, message);
   }
 }
 

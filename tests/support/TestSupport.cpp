@@ -34,6 +34,8 @@ TempDeviceRoot::~TempDeviceRoot() {
   std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+// Seconds since the epoch of a local date and time "YYYY-MM-DDTHH:MM:SS".
 double localTime(const char* s) {
   std::tm tm{};
   if (std::sscanf(s, "%d-%d-%dT%d:%d:%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour,
@@ -44,6 +46,7 @@ double localTime(const char* s) {
   tm.tm_isdst = -1;
   return static_cast<double>(std::mktime(&tm));
 }
+}  // namespace
 
 VirtualClock::VirtualClock(const char* localDateTime) {
   ns::RunLoop::main().reset();
@@ -85,14 +88,23 @@ std::string runCommand(const std::string& command, int* status) {
   return out;
 }
 
+std::string storeReadByPlistlib(const std::string& rootPath, const char* day, int* status) {
+  writeHostFile(rootPath + "/read-store.py",
+                "import json, plistlib, sys\n"
+                "root = sys.argv[1] + '/var/mobile/Documents/Corvane/'\n"
+                "names = ['DateArray', 'SaveData', 'IntMusicData', 'MusicIntData']\n"
+                "out = {n: plistlib.load(open(root + n + '.plist', 'rb')) for n in names}\n"
+                "for n in ['MusicNumber', 'MusicTime', 'MusicAlbum']:\n"
+                "    day = root + 'EverydayData/' + sys.argv[2] + '/'\n"
+                "    out[n] = plistlib.load(open(day + n + '.plist', 'rb'))\n"
+                "print(json.dumps(out, sort_keys=True))\n");
+  return runCommand("python3 '" + rootPath + "/read-store.py' '" + rootPath + "' " + day + " 2>&1",
+                    status);
+}
+
 std::string buildDir() {
   const char* d = std::getenv("CORVANE_BUILD_DIR");
   return d ? d : CORVANE_BUILD_DIR_DEFAULT;
-}
-
-std::string sourceDir() {
-  const char* d = std::getenv("CORVANE_SOURCE_DIR");
-  return d ? d : CORVANE_SOURCE_DIR_DEFAULT;
 }
 
 }  // namespace testsupport

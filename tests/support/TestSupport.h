@@ -32,9 +32,6 @@ class VirtualClock {
   void advance(double seconds);
 };
 
-// Seconds since the epoch of a local date and time "YYYY-MM-DDTHH:MM:SS".
-double localTime(const char* localDateTime);
-
 // Reads a whole host file; empty when it cannot be read.
 std::string readHostFile(const std::string& hostPath);
 void writeHostFile(const std::string& hostPath, const std::string& bytes);
@@ -42,8 +39,12 @@ void writeHostFile(const std::string& hostPath, const std::string& bytes);
 // Runs a shell command and returns its standard output; status gets the exit code.
 std::string runCommand(const std::string& command, int* status = nullptr);
 
-// Folder of the build (for programs the tests drive) and of the sources.
+// The store under a device root as Python's plistlib reads it: JSON with
+// sorted keys of the four history files and the day's three files; status
+// 127 when python3 is missing.
+std::string storeReadByPlistlib(const std::string& rootPath, const char* day, int* status);
+
+// Folder of the build, for the programs the tests drive.
 std::string buildDir();
-std::string sourceDir();
 
 }  // namespace testsupport

@@ -19,9 +19,6 @@ class TestAppDelegate : public UIResponder, public UIApplicationDelegate {
   }
   void applicationDidBecomeActive(UIApplication*) override { gLifecycle.push_back("active"); }
   void applicationWillTerminate(UIApplication*) override { gLifecycle.push_back("terminate"); }
-  void applicationDidReceiveMemoryWarning(UIApplication*) override {
-    gLifecycle.push_back("appMemoryWarning");
-  }
   UIWindow* window() const override { return window_; }
   void setWindow(UIWindow* w) override { window_ = w; }
 
@@ -38,20 +35,14 @@ class TestRootController : public UIViewController, public UITextFieldDelegate {
     UIViewController::viewDidLoad();
     gLifecycle.push_back("viewDidLoad");
     view()->setBackgroundColor(UIColor::colorWithRed(0.87, 0.86, 0.84, 1));
-    button = objc::make<UIButton>(CGRectMake(20, 40, 100, 40));
+    button = addView<UIButton>(view(), CGRectMake(20, 40, 100, 40));
     button->setTitle("Show", UIControlStateNormal);
     button->addTarget(this, "showAlert", UIControlEventTouchUpInside);
-    view()->addSubview(button);
-    field = objc::make<UITextField>(CGRectMake(150, 40, 150, 40));
-    field->setDelegate(this);
-    view()->addSubview(field);
-    label = objc::make<UILabel>(CGRectMake(20, 100, 280, 30));
-    view()->addSubview(label);
-    card = objc::make<UIView>(CGRectMake(20, 200, 280, 100));
+    addView<UITextField>(view(), CGRectMake(150, 40, 150, 40))->setDelegate(this);
+    label = addView<UILabel>(view(), CGRectMake(20, 100, 280, 30));
+    card = addView(view(), CGRectMake(20, 200, 280, 100));
     card->addGestureRecognizer(objc::make<UITapGestureRecognizer>(this, "cardTapped:"));
-    view()->addSubview(card);
   }
-  void didReceiveMemoryWarning() override { gLifecycle.push_back("vcMemoryWarning"); }
   bool textFieldShouldReturn(UITextField* f) override {
     f->resignFirstResponder();
     std::string text = f->text();
@@ -67,10 +58,9 @@ class TestRootController : public UIViewController, public UITextFieldDelegate {
   void showAlert() { objc::make<UIAlertView>("Pressed", "", nullptr, "ok")->show(); }
   void cardTapped() { card->setCenter(CGPointMake(card->center().x, card->center().y + 100)); }
 
-  objc::Ref<UIButton> button;
-  objc::Ref<UITextField> field;
-  objc::Ref<UILabel> label;
-  objc::Ref<UIView> card;
+  UIButton* button = nullptr;
+  UILabel* label = nullptr;
+  UIView* card = nullptr;
 };
 
 void setupRoot(objc::Class* cls) {
@@ -100,45 +90,20 @@ class App : public UIKitTest {
 };
 
 TEST_F(App, ScriptDrivesTheAppAndDumpsTheScreen) {
-  std::string first = root.path() + "/first.json";
-  std::string second = root.path() + "/second.json";
-  int status = runApp(
-      "# the alert first\n"
-      "tap 70 60\n"
-      "dump " +
-      first +
-      "\n"
-      "alert dismiss\n"
-      "tap 200 60   # into the field\n"
-      "type 2015-03-05\n"
-      "key backspace\n"
-      "type 6\n"
-      "key return\n"
-      "wait 0.15\n"
-      "tap 100 250\n"
-      "dump " +
-      second +
-      "\n"
-      "quit\n"
-      "tap 0 0\n");
+  std::string first = root.path() + "/first.json", second = root.path() + "/second.json";
+  int status = runApp("# the alert first\ntap 70 60\ndump " + first +
+                      "\nalert dismiss\ntap 200 60   # into the field\ntype 2015-03-05\n"
+                      "key backspace\ntype 6\nkey return\nwait 0.15\ntap 100 250\ndump " +
+                      second + "\nquit\ntap 0 0\n");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(gLifecycle,
             (std::vector<std::string>{"viewDidLoad", "didFinishLaunching", "active", "terminate"}));
-  EXPECT_EQ(testsupport::readHostFile(first),
-            R"({"views": [
-  {"class": "UIWindow", "frame": [0, 0, 320, 568], "alpha": 1, "hidden": false, "children": [
-    {"class": "UIView", "frame": [0, 0, 320, 568], "alpha": 1, "hidden": false, "children": [
-      {"class": "UIButton", "frame": [20, 40, 100, 40], "alpha": 1, "hidden": false, "text": "Show", "children": []},
-      {"class": "UITextField", "frame": [150, 40, 150, 40], "alpha": 1, "hidden": false, "text": "", "children": []},
-      {"class": "UILabel", "frame": [20, 100, 280, 30], "alpha": 1, "hidden": false, "text": "", "children": []},
-      {"class": "UIView", "frame": [20, 200, 280, 100], "alpha": 1, "hidden": false, "children": []}
-    ]}
-  ]}
-],
- "alerts": [
+  std::string shown = testsupport::readHostFile(first);
+  EXPECT_NE(shown.find(R"("alerts": [
   {"title": "Pressed", "message": "", "button": "ok", "visible": true}
- ]}
-)");
+ ]})"),
+            std::string::npos)
+      << shown;
   // Half-way through the label's fade in, the card moved by its tap.
   EXPECT_EQ(testsupport::readHostFile(second),
             R"({"views": [
@@ -183,10 +148,6 @@ TEST_F(App, ABadCommandStopsTheScriptNamingTheLine) {
 }
 
 TEST_F(App, DragMovesInStepsAndWaitsAdvanceTheClock) {
-  auto window = objc::make<UIWindow>();
-  window->makeKeyAndVisible();
-  auto view = objc::make<UIView>(CGRectMake(0, 0, 320, 568));
-  window->addSubview(view);
   struct Tracker : UIView {
     using UIView::UIView;
     void touchesMoved(UITouch* t, UIEvent*) override {
@@ -196,31 +157,19 @@ TEST_F(App, DragMovesInStepsAndWaitsAdvanceTheClock) {
     std::vector<CGPoint> moves;
     double end = 0;
   };
-  auto tracker = objc::make<Tracker>(CGRectMake(0, 0, 320, 568));
-  view->addSubview(tracker);
+  auto window = objc::make<UIWindow>();
+  window->makeKeyAndVisible();
+  auto* tracker = addView<Tracker>(window, CGRectMake(0, 0, 320, 568));
   double start = ns::RunLoop::main().now();
   std::string message;
   EXPECT_EQ(UIAutomation::runScript("drag 0 100 60 100 0.05\nwait 1.5\n", &message),
             UIAutomation::Status::Quit)
       << message;
-  ASSERT_EQ(tracker->moves.size(), 3u);  // 0.05 s in steps of 1/60 s
-  EXPECT_EQ(tracker->moves[0], CGPointMake(20, 100));
-  EXPECT_EQ(tracker->moves[2], CGPointMake(60, 100));
+  // 0.05 s in steps of 1/60 s.
+  EXPECT_EQ(tracker->moves, (std::vector<CGPoint>{CGPointMake(20, 100), CGPointMake(40, 100),
+                                                  CGPointMake(60, 100)}));
   EXPECT_NEAR(tracker->end - start, 0.05, 1e-6);
   EXPECT_NEAR(ns::RunLoop::main().now() - start, 1.55, 1e-6);
-}
-
-TEST_F(App, MemoryWarningsReachDelegateAndRootController) {
-  auto app = objc::make<UIApplication>();
-  auto delegate = objc::make<TestAppDelegate>();
-  app->setDelegate(delegate);
-  auto window = objc::make<UIWindow>();
-  window->setRootViewController(objc::make<TestRootController>());
-  app->simulateMemoryWarning();
-  EXPECT_EQ(gLifecycle,
-            (std::vector<std::string>{"viewDidLoad", "appMemoryWarning", "vcMemoryWarning"}));
-  EXPECT_EQ(window->nextResponder(), app.get());
-  EXPECT_EQ(app->nextResponder(), delegate.get());
 }
 
 TEST_F(App, UnknownDelegateClassFailsAtOnce) {
@@ -232,9 +181,7 @@ TEST_F(App, UnknownDelegateClassFailsAtOnce) {
 
 TEST_F(App, DumpEscapesText) {
   auto window = objc::make<UIWindow>(CGRectMake(0, 0, 10, 10));
-  auto label = objc::make<UILabel>(CGRectMake(0, 0, 1, 1));
-  label->setText(std::string("a\"b\\c\n\x01 \xff 点击"));
-  window->addSubview(label);
+  addView<UILabel>(window, CGRectMake(0, 0, 1, 1))->setText("a\"b\\c\n\x01 \xff 点击");
   std::string json = UIAutomation::dumpJSON();
   EXPECT_NE(json.find(R"("text": "a\"b\\c\n\u0001 )"
                       "\xEF\xBF\xBD"

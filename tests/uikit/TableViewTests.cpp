@@ -14,7 +14,6 @@ namespace {
 // A data source and delegate that counts what the table asks of it.
 class FakeRows : public objc::Object, public UITableViewDataSource, public UITableViewDelegate {
  public:
-  NSInteger numberOfSectionsInTableView(UITableView*) override { return sections; }
   NSInteger tableViewNumberOfRowsInSection(UITableView*, NSInteger) override { return rows; }
   objc::Ref<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView* table,
                                                             NSIndexPath* path) override {
@@ -42,7 +41,6 @@ class FakeRows : public objc::Object, public UITableViewDataSource, public UITab
     firstRowSeenWhileScrolling = rows.empty() ? -1 : rows.front()->row();
   }
 
-  NSInteger sections = 1;
   NSInteger rows = 20;
   CGFloat height = 50;
   bool giveNoCell = false;
@@ -74,9 +72,8 @@ std::string rowsOf(const std::vector<objc::Ref<NSIndexPath>>& paths) {
   return text;
 }
 
-bool hasSubview(UIView* parent, UIView* child) {
-  const auto& subs = parent->subviews();
-  return std::any_of(subs.begin(), subs.end(), [&](const auto& v) { return v.get() == child; });
+objc::Ref<NSIndexPath> row(NSInteger r, NSInteger section = 0) {
+  return NSIndexPath::indexPathForRow(r, section);
 }
 
 class TableViewTest : public UIKitTest {
@@ -88,52 +85,49 @@ class TableViewTest : public UIKitTest {
     table->setDelegate(rows);
   }
 
+  // The visible rows and how many cells were asked for and made so far.
+  std::string seen() {
+    std::string visible = rowsOf(table->indexPathsForVisibleRows());  // lays out first
+    return visible + "| asked " + std::to_string(rows->cellRequests) + ", made " +
+           std::to_string(rows->cellsMade);
+  }
+
   objc::Ref<UITableView> table;
   objc::Ref<FakeRows> rows;
 };
 
 TEST_F(TableViewTest, FillsOnlyTheRowsInsideItsBounds) {
-  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.0 0.1 0.2 0.3 ");
+  EXPECT_EQ(seen(), "0.0 0.1 0.2 0.3 | asked 4, made 4");
   EXPECT_EQ(cellsOf(table),
             "0.0 at 0,0 320x50\n"
             "0.1 at 0,50 320x50\n"
             "0.2 at 0,100 320x50\n"
             "0.3 at 0,150 320x50\n");
-  EXPECT_EQ(rows->cellRequests, 4);
   EXPECT_EQ(table->contentSize(), CGSizeMake(320, 1000));
-  auto row3 = NSIndexPath::indexPathForRow(3, 0);
-  auto row4 = NSIndexPath::indexPathForRow(4, 0);
-  EXPECT_NE(table->cellForRowAtIndexPath(row3), nullptr);
-  EXPECT_EQ(table->cellForRowAtIndexPath(row4), nullptr);
-  EXPECT_EQ(table->rectForRowAtIndexPath(row4), CGRectMake(0, 200, 320, 50));
+  EXPECT_NE(table->cellForRowAtIndexPath(row(3)), nullptr);
+  EXPECT_EQ(table->cellForRowAtIndexPath(row(4)), nullptr);
+  EXPECT_EQ(table->rectForRowAtIndexPath(row(4)), CGRectMake(0, 200, 320, 50));
   EXPECT_EQ(table->indexPathForRowAtPoint(CGPointMake(10, 260))->row(), 5);
-  EXPECT_EQ(rows->cellRequests, 4);
+  EXPECT_EQ(seen(), "0.0 0.1 0.2 0.3 | asked 4, made 4");
 }
 
 TEST_F(TableViewTest, ScrollingRecyclesTheCellsOfRowsThatLeave) {
   table->layoutIfNeeded();
   table->setContentOffset(CGPointMake(0, 50));
   EXPECT_EQ(rows->firstRowSeenWhileScrolling, 1);
-  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.1 0.2 0.3 0.4 ");
-  EXPECT_EQ(rows->cellRequests, 5);
-  EXPECT_EQ(rows->cellsMade, 4);
-
+  EXPECT_EQ(seen(), "0.1 0.2 0.3 0.4 | asked 5, made 4");
   // Half rows at both ends: five rows, and the pool is empty, so a new cell.
   table->setContentOffset(CGPointMake(0, 25));
-  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.0 0.1 0.2 0.3 0.4 ");
-  EXPECT_EQ(rows->cellRequests, 6);
-  EXPECT_EQ(rows->cellsMade, 5);
-
+  EXPECT_EQ(seen(), "0.0 0.1 0.2 0.3 0.4 | asked 6, made 5");
   table->setContentOffset(CGPointMake(0, 600));
   EXPECT_EQ(cellsOf(table),
             "0.12 at 0,600 320x50\n"
             "0.13 at 0,650 320x50\n"
             "0.14 at 0,700 320x50\n"
             "0.15 at 0,750 320x50\n");
-  EXPECT_EQ(rows->cellRequests, 10);
-  EXPECT_EQ(rows->cellsMade, 5);
+  EXPECT_EQ(seen(), "0.12 0.13 0.14 0.15 | asked 10, made 5");
   EXPECT_EQ(table->reusableCellCount("Cell"), 1u);
-  EXPECT_EQ(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)), nullptr);
+  EXPECT_EQ(table->cellForRowAtIndexPath(row(0)), nullptr);
 }
 
 TEST_F(TableViewTest, DraggingScrollsAndRecycles) {
@@ -147,62 +141,37 @@ TEST_F(TableViewTest, DraggingScrollsAndRecycles) {
   table->endDrag(CGPointMake(100, 70));
   clock.advance(1);
   EXPECT_EQ(table->contentOffset(), CGPointMake(0, 120));
-  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.2 0.3 0.4 0.5 0.6 ");
-  EXPECT_EQ(rows->cellsMade, 5);
+  EXPECT_EQ(seen(), "0.2 0.3 0.4 0.5 0.6 | asked 7, made 5");
 }
 
 TEST_F(TableViewTest, ReloadDataReadsTheRowsAgainAndReusesTheCells) {
   table->layoutIfNeeded();
-  table->selectRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0), false);
+  table->selectRowAtIndexPath(row(1), false);
   rows->rows = 2;
   table->reloadData();
   EXPECT_EQ(table->indexPathForSelectedRow(), nullptr);
-  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.0 0.1 ");
-  EXPECT_EQ(rows->cellRequests, 6);
-  EXPECT_EQ(rows->cellsMade, 4);
+  EXPECT_EQ(seen(), "0.0 0.1 | asked 6, made 4");
   EXPECT_EQ(table->reusableCellCount("Cell"), 2u);
   EXPECT_EQ(table->contentSize(), CGSizeMake(320, 100));
   for (UITableViewCell* cell : table->visibleCells()) EXPECT_FALSE(cell->isSelected());
-
   rows->rows = 0;
   table->reloadData();
-  EXPECT_TRUE(table->indexPathsForVisibleRows().empty());
+  EXPECT_EQ(seen(), "| asked 6, made 4");
   EXPECT_EQ(cellsOf(table), "");
 }
 
-TEST_F(TableViewTest, SectionsFollowOneAnother) {
-  rows->sections = 2;
-  rows->rows = 2;
-  table->reloadData();
-  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.0 0.1 1.0 1.1 ");
-  EXPECT_EQ(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)),
-            CGRectMake(0, 100, 320, 50));
-  EXPECT_EQ(table->numberOfRowsInSection(1), 2);
-}
-
-TEST_F(TableViewTest, CellsStartAtTheDefaultSizeAndTakeTheRowsSize) {
-  auto cell = objc::make<UITableViewCell>(UITableViewCellStyleDefault, "Cell");
-  EXPECT_EQ(cell->frame(), CGRectMake(0, 0, 320, 44));
-  EXPECT_EQ(cell->contentView()->frame(), CGRectMake(0, 0, 320, 44));
-  EXPECT_EQ(cell->reuseIdentifier(), "Cell");
-
+TEST_F(TableViewTest, CellsTakeTheRowsSizeAndKeepTheirRowViews) {
   // Without a delegate every row is 44 points; the table is 300 wide.
   auto narrow = objc::make<UITableView>(CGRectMake(0, 0, 300, 100));
   narrow->setDataSource(rows);
   ASSERT_EQ(narrow->visibleCells().size(), 3u);
   UITableViewCell* second = narrow->visibleCells()[1];
-  auto rowView = objc::make<UIView>(CGRectMake(0, 0, 272.34f, 44));
-  second->addSubview(rowView);
+  UIView* rowView = addView(second, CGRectMake(0, 0, 272.34f, 44));
   EXPECT_EQ(second->frame(), CGRectMake(0, 44, 300, 44));
-  EXPECT_EQ(second->contentView()->frame(), CGRectMake(0, 0, 300, 44));
   EXPECT_EQ(rowView->frame(), CGRectMake(0, 0, 272.34f, 44));
-
-  rows->height = 50;
   narrow->setDelegate(rows);
   narrow->layoutIfNeeded();
-  UITableViewCell* first = narrow->visibleCells()[0];
-  EXPECT_EQ(first->frame(), CGRectMake(0, 0, 300, 50));
-  EXPECT_EQ(first->contentView()->frame(), CGRectMake(0, 0, 300, 50));
+  EXPECT_EQ(narrow->visibleCells()[0]->contentView()->frame(), CGRectMake(0, 0, 300, 50));
 }
 
 TEST_F(TableViewTest, ATapOnARowSelectsItADragDoesNot) {
@@ -215,13 +184,12 @@ TEST_F(TableViewTest, ATapOnARowSelectsItADragDoesNot) {
   ASSERT_EQ(rows->selections, std::vector<NSInteger>{1});
   ASSERT_NE(table->indexPathForSelectedRow(), nullptr);
   EXPECT_EQ(table->indexPathForSelectedRow()->row(), 1);
-  UITableViewCell* cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0));
+  UITableViewCell* cell = table->cellForRowAtIndexPath(row(1));
   EXPECT_TRUE(cell->isSelected());
-  EXPECT_TRUE(hasSubview(cell, cell->selectedBackgroundView()));
-
-  table->deselectRowAtIndexPath(NSIndexPath::indexPathForRow(1, 0), true);
+  EXPECT_EQ(cell->selectedBackgroundView()->superview(), cell);
+  table->deselectRowAtIndexPath(row(1), true);
   EXPECT_FALSE(cell->isSelected());
-  EXPECT_FALSE(hasSubview(cell, cell->selectedBackgroundView()));
+  EXPECT_EQ(cell->selectedBackgroundView()->superview(), nullptr);
   EXPECT_EQ(table->indexPathForSelectedRow(), nullptr);
 
   // A drag that scrolls the table selects nothing.
@@ -249,15 +217,15 @@ TEST_F(TableViewTest, ATapOnARowSelectsItADragDoesNot) {
 
 TEST_F(TableViewTest, AReusedCellComesBackUnselected) {
   table->layoutIfNeeded();
-  table->selectRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0), false);
-  UITableViewCell* cell = table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0));
+  table->selectRowAtIndexPath(row(0), false);
+  UITableViewCell* cell = table->cellForRowAtIndexPath(row(0));
   ASSERT_TRUE(cell->isSelected());
   table->setContentOffset(CGPointMake(0, 50));
-  EXPECT_EQ(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(4, 0)), cell);
+  EXPECT_EQ(table->cellForRowAtIndexPath(row(4)), cell);
   EXPECT_FALSE(cell->isSelected());
   // The selection is the table's: the row is selected again when it returns.
   table->setContentOffset(CGPointMake(0, 0));
-  EXPECT_TRUE(table->cellForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0))->isSelected());
+  EXPECT_TRUE(table->cellForRowAtIndexPath(row(0))->isSelected());
 }
 
 TEST_F(TableViewTest, SurvivesALostDataSourceAndMissingCells) {

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "TestSupport.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIResponder.h"
 #include "UIKit/UIScreen.h"
+#include "UIKit/UIView.h"
 
 class UIKitTest : public ::testing::Test {
  protected:
@@ -23,4 +28,21 @@ class UIKitTest : public ::testing::Test {
 
   testsupport::TempDeviceRoot root;
   testsupport::VirtualClock clock;
+};
+
+// A new view of class V in a parent, which keeps it.
+template <class V = UIView, class... Args>
+V* addView(UIView* parent, Args&&... args) {
+  auto view = objc::make<V>(std::forward<Args>(args)...);
+  parent->addSubview(view);
+  return view.get();
+}
+
+// A target whose actions ("pressed:", "tapped:", "panned:", "LaunchCorvane")
+// are real run-time methods, as the system's are; defined in ControlTests.
+class ActionProbe : public objc::Object {
+  OBJC_CLASS(ActionProbe)
+ public:
+  std::vector<std::string> calls;
+  std::vector<objc::Object*> senders;
 };

@@ -227,7 +227,9 @@ int startApp(const AppBundle& app, const std::string& root, const std::string& r
     fail("cannot start %s: %s", program.c_str(), std::strerror(error));
     return kStartFailed;
   }
-  ns::writeFileAtomically(runFiles + ".pid", std::to_string(pid) + "\n");
+  std::string why;
+  if (!ns::writeFileAtomically(runFiles + ".pid", std::to_string(pid) + "\n", &why))
+    fail("started the app, but cannot record it (a later tap may start it again): %s", why.c_str());
   std::printf("launchCV: started %s (pid %d)\n", app.folder.c_str(), static_cast<int>(pid));
   return kDone;
 }
@@ -258,7 +260,8 @@ int launch(const std::string& bundleIdentifier) {
   // Two taps in a row must not start the app twice.
   std::string lockPath = ns::hostPath(runFiles + ".lock");
   int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lock >= 0) flock(lock, LOCK_EX);
+  if (lock < 0 || flock(lock, LOCK_EX) != 0)
+    fail("cannot lock %s (%s); going on without the lock", lockPath.c_str(), std::strerror(errno));
 
   int status;
   if (pid_t pid = runningInstance(runFiles + ".pid", program)) {

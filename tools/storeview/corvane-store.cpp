@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "DataStore.h"
 #include "Foundation/FileSystem.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/TextValue.h"
 
 namespace {
-
-const std::string kRoot = "/var/mobile/Documents/Corvane/";
 
 std::string text(const ns::PlistDictionary* d, const std::string& key, const char* missing) {
   const std::string* s = d ? ns::stringForKey(*d, key) : nullptr;
@@ -21,10 +20,10 @@ std::string text(const ns::PlistDictionary* d, const std::string& key, const cha
 }  // namespace
 
 int main() {
-  std::printf("Data store: %s%s\n", ns::deviceRoot().c_str(), kRoot.c_str());
-  auto days = ns::arrayWithContentsOfFile(kRoot + "DateArray.plist");
-  auto titles = ns::dictionaryWithContentsOfFile(kRoot + "IntMusicData.plist");
-  auto save = ns::dictionaryWithContentsOfFile(kRoot + "SaveData.plist");
+  std::printf("Data store: %s%s\n", ns::deviceRoot().c_str(), corvane::kStoreRoot);
+  auto days = ns::arrayWithContentsOfFile(corvane::kDateArrayPath);
+  auto titles = ns::dictionaryWithContentsOfFile(corvane::kIntMusicDataPath);
+  auto save = ns::dictionaryWithContentsOfFile(corvane::kSaveDataPath);
   if (!days || !titles) {
     std::printf("  no readable store here yet\n");
     return 1;
@@ -35,10 +34,9 @@ int main() {
   for (auto& dayValue : *days) {
     const std::string* day = dayValue.string();
     if (!day) continue;
-    std::string folder = kRoot + "EverydayData/" + *day + "/";
-    auto seconds = ns::dictionaryWithContentsOfFile(folder + "MusicTime.plist");
-    auto plays = ns::dictionaryWithContentsOfFile(folder + "MusicNumber.plist");
-    auto albums = ns::dictionaryWithContentsOfFile(folder + "MusicAlbum.plist");
+    auto seconds = ns::dictionaryWithContentsOfFile(corvane::musicTimePath(*day));
+    auto plays = ns::dictionaryWithContentsOfFile(corvane::musicNumberPath(*day));
+    auto albums = ns::dictionaryWithContentsOfFile(corvane::musicAlbumPath(*day));
     std::printf("\n%s\n", day->c_str());
     if (!seconds || seconds->empty()) {
       std::printf("  (nothing played)\n");

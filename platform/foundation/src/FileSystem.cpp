@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -172,6 +173,10 @@ bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
     setError(error, "invalid device path: " + devicePath);
     return false;
   }
+  return writeHostFileAtomically(host, bytes, error);
+}
+
+bool writeHostFileAtomically(const std::string& host, std::string_view bytes, std::string* error) {
   const std::string folder = parentOf(host);
 
   std::string temp;
@@ -222,6 +227,11 @@ int removeOrphanedTemporaryFiles(const std::string& deviceFolder) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (name.substr(0, kTemporaryFilePrefix.size()) != kTemporaryFilePrefix) continue;
+    // A file whose writer still runs (another process on the same root) is
+    // a write in progress, not an orphan.
+    const long writer =
+        std::strtol(std::string(name.substr(kTemporaryFilePrefix.size())).c_str(), nullptr, 10);
+    if (writer > 0 && writer != ::getpid() && ::kill(static_cast<pid_t>(writer), 0) == 0) continue;
     const std::string path = host + "/" + std::string(name);
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;

@@ -9,7 +9,7 @@ OBJC_CLASS_IMPL(NSTimer, objc::Object, nullptr)
 
 NSTimer::NSTimer(double interval, bool repeats)
     // The platform clamps intervals to 0.1 ms so a zero interval cannot spin.
-    : interval_(std::max(interval, 0.0001)), repeats_(repeats) {}
+    : interval_(std::isfinite(interval) ? std::max(interval, 0.0001) : 0.0001), repeats_(repeats) {}
 
 NSTimer::~NSTimer() = default;
 

@@ -46,6 +46,8 @@ void RunLoop::useRealClock() {
 
 RunLoop::TaskId RunLoop::schedule(double when, std::function<void()> fn,
                                   objc::Ref<objc::Object> keepAlive) {
+  // A time that is not a number would break the queue's order.
+  if (!std::isfinite(when)) when = when > 0 ? std::numeric_limits<double>::max() : now();
   TaskId id = nextSeq_++;
   tasks_.push_back(Task{when, id, std::move(fn), std::move(keepAlive)});
   std::push_heap(tasks_.begin(), tasks_.end(), Later{});

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "Foundation/FileSystem.h"
+
 // --- images ------------------------------------------------------------------
 
 namespace {
@@ -537,12 +539,5 @@ bool CGContext::writePNG(const std::string& hostPath) const {
     return false;
   // Beside the target, then renamed over it: a reader never sees half a
   // picture.
-  std::string temporary = hostPath + ".tmp-" + std::to_string(getpid());
-  FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(temporary.c_str(), hostPath.c_str()) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
+  return ns::writeHostFileAtomically(hostPath, bytes);
 }

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <set>
 
 namespace objc {
@@ -196,6 +195,9 @@ Object::~Object() {
 }
 
 void Object::release() {
+  if (refs_ <= 0)
+    return;  // already being destroyed: references taken by
+             // its destructors must not delete it again
   if (--refs_ > 0) return;
   // Weak references read as null and associations go before the object's own
   // destructor runs, as on the platform.

@@ -83,7 +83,10 @@ std::string jsonString(const std::string& text) {
       ++i;
       continue;
     }
-    int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+    int len = c >= 0xF0 && c <= 0xF4   ? 4
+              : c >= 0xE0 && c <= 0xEF ? 3
+              : c >= 0xC2 && c <= 0xDF ? 2
+                                       : 0;
     bool ok = len > 0 && i + static_cast<size_t>(len) <= text.size();
     uint32_t cp = ok ? (c & (0x7F >> len)) : 0;
     for (int k = 1; ok && k < len; ++k) {

@@ -87,8 +87,9 @@ void UIView::animateWithDuration(double duration, double delay, UIViewAnimationO
                                  std::function<void(bool)> completion) {
   auto group = std::make_shared<AnimationGroup>();
   group->completion = std::move(completion);
-  duration = std::max(duration, 0.0);
-  delay = std::max(delay, 0.0);
+  // Negative or not-a-number times run at once rather than corrupt the clock.
+  duration = std::isfinite(duration) ? std::max(duration, 0.0) : 0.0;
+  delay = std::isfinite(delay) ? std::max(delay, 0.0) : 0.0;
   contexts().push_back({duration, delay, curveFor(options), group, animationsEnabled()});
   if (animations) animations();
   contexts().pop_back();

@@ -38,12 +38,17 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath,
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
                          std::string* error = nullptr);
 
+// The same for a host path (files outside the device, such as screenshots).
+bool writeHostFileAtomically(const std::string& hostPath, std::string_view bytes,
+                             std::string* error = nullptr);
+
 // Prefix of the temporary files writeFileAtomically leaves behind only when
 // the process dies mid-write.
 inline constexpr std::string_view kTemporaryFilePrefix = ".corvane-tmp-";
 
-// Deletes such leftovers in one folder (not its subfolders); returns how
-// many were deleted. Writers call it when they start.
+// Deletes such leftovers in one folder (not its subfolders), except those
+// of a writer process that is still running; returns how many were deleted. Writers call it when
+// they start.
 int removeOrphanedTemporaryFiles(const std::string& deviceFolder);
 
 }  // namespace ns

@@ -121,7 +121,7 @@ class Object {
   virtual ~Object();
 
   Object* retain() {
-    ++refs_;
+    if (refs_ > 0) ++refs_;  // an object being destroyed stays destroyed
     return this;
   }
   void release();
@@ -238,7 +238,6 @@ template <auto Member>
 void Class::addIvar(std::string name) {
   using Traits = MemberTraits<decltype(Member)>;
   using Field = typename Traits::Field;
-  static_assert(!std::is_same_v<Field, Field*> || true);
   IvarType type;
   if constexpr (IsRef<Field>::value) {
     static_assert(sizeof(Field) == sizeof(void*));
