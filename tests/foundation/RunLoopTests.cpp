@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "Foundation/NSDate.h"
@@ -81,4 +82,14 @@ TEST(RunLoop, TasksRunInTimeThenScheduleOrderAndMayScheduleMore) {
   EXPECT_EQ(order, (std::vector<int>{0, 1}));
   clock.advance(0.001);
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+
+  // Times that are not numbers neither break the queue's order nor spin.
+  loop.performAfter(std::nan(""), [&] { order.push_back(4); });
+  loop.performAfter(0.5, [&] { order.push_back(5); });
+  int ticks = 0;
+  auto timer = NSTimer::scheduledTimer(std::nan(""), true, [&](NSTimer*) { ++ticks; });
+  clock.advance(1);
+  timer->invalidate();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  EXPECT_NEAR(ticks, 10000, 1);  // clamped to 0.1 ms
 }

@@ -181,10 +181,10 @@ TEST_F(App, UnknownDelegateClassFailsAtOnce) {
 
 TEST_F(App, DumpEscapesText) {
   auto window = objc::make<UIWindow>(CGRectMake(0, 0, 10, 10));
-  addView<UILabel>(window, CGRectMake(0, 0, 1, 1))->setText("a\"b\\c\n\x01 \xff 点击");
+  addView<UILabel>(window, CGRectMake(0, 0, 1, 1))->setText("a\"b\\c\n\x01 \xff\xf8\x88\x80 点击");
   std::string json = UIAutomation::dumpJSON();
   EXPECT_NE(json.find(R"("text": "a\"b\\c\n\u0001 )"
-                      "\xEF\xBF\xBD"
+                      "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
                       " 点击\""),
             std::string::npos)
       << json;
