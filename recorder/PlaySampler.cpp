@@ -19,8 +19,7 @@ void setSlot(objc::id controller, const char* key, const std::string& text) {
 
 // A missing slot never equals a title, as a message to nil answers NO.
 bool slotEquals(objc::id controller, const char* key, const std::string& title) {
-  const std::string* value = slotValue(controller, key);
-  return value && *value == title;
+  return slotValue(controller, key) == title;
 }
 
 void clearSlots(objc::id controller) {
@@ -48,8 +47,9 @@ void stopSampling(objc::id controller, NowPlayingHost& host) {
 
 }  // namespace
 
-const std::string* slotValue(objc::id controller, const char* key) {
-  return ns::stringValue(objc::objc_getAssociatedObject(controller, key));
+std::optional<std::string> slotValue(objc::id controller, const char* key) {
+  const std::string* text = ns::stringValue(objc::objc_getAssociatedObject(controller, key));
+  return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 void resetSlotsForStart(objc::id controller) {

@@ -3,6 +3,9 @@
 // on the controller the timers run on.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "NowPlayingHost.h"
 #include "objc/runtime.h"
 
@@ -20,7 +23,7 @@ void checkNumber(objc::id controller, NowPlayingHost& host);
 // then "previousMusic" (the order the start-up poll uses).
 void resetSlotsForStart(objc::id controller);
 
-// A slot's text, or null when it has never been set.
-const std::string* slotValue(objc::id controller, const char* key);
+// A slot's text, or nothing when it has never been set.
+std::optional<std::string> slotValue(objc::id controller, const char* key);
 
 }  // namespace corvane

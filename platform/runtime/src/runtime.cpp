@@ -164,26 +164,31 @@ void object_setIvar(id obj, Ivar ivar, id value) {
     *field = Ref<Object>(value);
 }
 
+namespace {
+template <class T>
+T readField(id obj, Ivar ivar, IvarType type) {
+  auto* field = static_cast<T*>(fieldOf(obj, ivar, type));
+  return field ? *field : T{};
+}
+template <class T>
+bool writeField(id obj, Ivar ivar, IvarType type, T value) {
+  auto* field = static_cast<T*>(fieldOf(obj, ivar, type));
+  if (field) *field = value;
+  return field;
+}
+}  // namespace
+
 float object_getFloatIvar(id obj, Ivar ivar) {
-  auto* field = static_cast<float*>(fieldOf(obj, ivar, IvarType::Float));
-  return field ? *field : 0.0f;
+  return readField<float>(obj, ivar, IvarType::Float);
 }
-
 bool object_setFloatIvar(id obj, Ivar ivar, float value) {
-  auto* field = static_cast<float*>(fieldOf(obj, ivar, IvarType::Float));
-  if (field) *field = value;
-  return field;
+  return writeField(obj, ivar, IvarType::Float, value);
 }
-
 uint8_t object_getByteIvar(id obj, Ivar ivar) {
-  auto* field = static_cast<uint8_t*>(fieldOf(obj, ivar, IvarType::Bool));
-  return field ? *field : 0;
+  return readField<uint8_t>(obj, ivar, IvarType::Bool);
 }
-
 bool object_setByteIvar(id obj, Ivar ivar, uint8_t value) {
-  auto* field = static_cast<uint8_t*>(fieldOf(obj, ivar, IvarType::Bool));
-  if (field) *field = value;
-  return field;
+  return writeField(obj, ivar, IvarType::Bool, value);
 }
 
 // --- objects ---------------------------------------------------------------

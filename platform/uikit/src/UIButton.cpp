@@ -38,37 +38,41 @@ const std::string* UIButton::titleForState(UIControlState state) const {
   return lookup(titles_, state);
 }
 
-void UIButton::setTitleColor(UIColor* color, UIControlState state) {
-  if (color)
-    titleColors_[state] = color;
+namespace {
+// Sets an object for a state; nil removes it, so the normal state's shows.
+template <class Map, class T>
+void storeForState(Map& map, T* object, UIControlState state) {
+  if (object)
+    map[state] = object;
   else
-    titleColors_.erase(state);
+    map.erase(state);
+}
+template <class Map>
+auto objectForState(const Map& map, UIControlState state) {
+  auto* found = lookup(map, state);
+  return found ? found->get() : nullptr;
+}
+}  // namespace
+
+void UIButton::setTitleColor(UIColor* color, UIControlState state) {
+  storeForState(titleColors_, color, state);
 }
 UIColor* UIButton::titleColorForState(UIControlState state) const {
-  auto* c = lookup(titleColors_, state);
-  return c ? c->get() : nullptr;
+  return objectForState(titleColors_, state);
 }
 
 void UIButton::setBackgroundImage(UIImage* image, UIControlState state) {
-  if (image)
-    backgroundImages_[state] = image;
-  else
-    backgroundImages_.erase(state);
+  storeForState(backgroundImages_, image, state);
 }
 UIImage* UIButton::backgroundImageForState(UIControlState state) const {
-  auto* i = lookup(backgroundImages_, state);
-  return i ? i->get() : nullptr;
+  return objectForState(backgroundImages_, state);
 }
 
 void UIButton::setImage(UIImage* image, UIControlState state) {
-  if (image)
-    images_[state] = image;
-  else
-    images_.erase(state);
+  storeForState(images_, image, state);
 }
 UIImage* UIButton::imageForState(UIControlState state) const {
-  auto* i = lookup(images_, state);
-  return i ? i->get() : nullptr;
+  return objectForState(images_, state);
 }
 
 std::string UIButton::currentTitle() const {
