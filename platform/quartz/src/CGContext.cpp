@@ -13,33 +13,41 @@
 
 // --- images ------------------------------------------------------------------
 
-namespace {
-// Reads width and height from a PNG header without decoding the picture.
-bool pngHeaderSize(const std::string& hostPath, int64_t* width, int64_t* height) {
-  FILE* f = std::fopen(hostPath.c_str(), "rb");
-  if (!f) return false;
-  unsigned char h[24];
-  size_t n = std::fread(h, 1, sizeof h, f);
-  std::fclose(f);
+bool CGImage::readPNGSize(std::string_view header, int* width, int* height) {
   static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (n != sizeof h || !std::equal(kSignature, kSignature + 8, h)) return false;
-  auto be32 = [&](int at) {
-    return (int64_t{h[at]} << 24) | (int64_t{h[at + 1]} << 16) | (int64_t{h[at + 2]} << 8) |
-           int64_t{h[at + 3]};
+  if (header.size() < 24) return false;
+  auto byte = [&](size_t at) { return static_cast<unsigned char>(header[at]); };
+  for (size_t i = 0; i < 8; ++i)
+    if (byte(i) != kSignature[i]) return false;
+  if (header.substr(12, 4) != "IHDR") return false;
+  auto be32 = [&](size_t at) {
+    return (uint32_t{byte(at)} << 24) | (uint32_t{byte(at + 1)} << 16) |
+           (uint32_t{byte(at + 2)} << 8) | uint32_t{byte(at + 3)};
   };
-  *width = be32(16);
-  *height = be32(20);
+  uint32_t w = be32(16), h = be32(20);
+  // The format allows up to 2^31 - 1; zero is invalid.
+  if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return false;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
   return true;
 }
-}  // namespace
+
+bool CGImage::readPNGFileSize(const std::string& hostPath, int* width, int* height) {
+  FILE* f = std::fopen(hostPath.c_str(), "rb");
+  if (!f) return false;
+  char header[24];
+  size_t n = std::fread(header, 1, sizeof header, f);
+  std::fclose(f);
+  return readPNGSize(std::string_view(header, n), width, height);
+}
 
 CGImage::~CGImage() {
   cairo_surface_destroy(static_cast<cairo_surface_t*>(surface_));
 }
 
 std::shared_ptr<CGImage> CGImage::loadPNG(const std::string& hostPath) {
-  int64_t w = 0, h = 0;
-  if (!pngHeaderSize(hostPath, &w, &h) || w <= 0 || h <= 0 || w * h > kMaxPixels) return nullptr;
+  int w = 0, h = 0;
+  if (!readPNGFileSize(hostPath, &w, &h) || int64_t{w} * h > kMaxPixels) return nullptr;
   cairo_surface_t* s = cairo_image_surface_create_from_png(hostPath.c_str());
   if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(s);

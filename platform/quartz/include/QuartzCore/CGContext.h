@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "QuartzCore/CGColor.h"
 #include "QuartzCore/CGGeometry.h"
@@ -17,6 +18,12 @@
 // A decoded bitmap (PNG), shared by everything that draws it.
 class CGImage {
  public:
+  // The pixel size a PNG file's first 24 bytes declare (signature, then the
+  // IHDR chunk); false for anything else or a zero or oversized dimension.
+  static bool readPNGSize(std::string_view header, int* width, int* height);
+  // The same, read from the start of a host file.
+  static bool readPNGFileSize(const std::string& hostPath, int* width, int* height);
+
   ~CGImage();
   CGImage(const CGImage&) = delete;
   CGImage& operator=(const CGImage&) = delete;
