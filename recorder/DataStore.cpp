@@ -14,22 +14,6 @@ namespace corvane {
 using ns::PlistArray;
 using ns::PlistDictionary;
 
-std::string dayFolderPath(const std::string& dayKey) {
-  return ns::stringWithFormat("/var/mobile/Documents/Corvane/EverydayData/%s", dayKey.c_str());
-}
-std::string musicNumberPath(const std::string& dayKey) {
-  return ns::stringWithFormat("/var/mobile/Documents/Corvane/EverydayData/%s/MusicNumber.plist",
-                              dayKey.c_str());
-}
-std::string musicTimePath(const std::string& dayKey) {
-  return ns::stringWithFormat("/var/mobile/Documents/Corvane/EverydayData/%s/MusicTime.plist",
-                              dayKey.c_str());
-}
-std::string musicAlbumPath(const std::string& dayKey) {
-  return ns::stringWithFormat("/var/mobile/Documents/Corvane/EverydayData/%s/MusicAlbum.plist",
-                              dayKey.c_str());
-}
-
 std::string numberText(int32_t n) {
   return ns::stringWithFormat("%d", n);
 }
@@ -62,13 +46,6 @@ std::vector<std::string> listFolder(const std::string& devicePath) {
   }
   std::sort(names.begin(), names.end());
   return names;
-}
-
-bool isDayKey(const std::string& s) {
-  if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
-  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-    if (s[i] < '0' || s[i] > '9') return false;
-  return true;
 }
 
 // The recorded days, oldest first, as their folders still show them.

@@ -1,27 +1,16 @@
-// The data store: fixed device paths of the history and day files, and the
-// steps of a sampling tick that create, number and count in them. Every call
-// re-reads the files it needs; nothing is cached between calls.
+// The data store: the steps of a sampling tick that create, number and
+// count in its files (their paths are in CorvaneStore/StoreLayout.h). Every
+// call re-reads the files it needs; nothing is cached between calls.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "CorvaneStore/StoreLayout.h"
 #include "Foundation/PropertyList.h"
 
 namespace corvane {
-
-constexpr const char* kStoreRoot = "/var/mobile/Documents/Corvane/";
-constexpr const char* kDateArrayPath = "/var/mobile/Documents/Corvane/DateArray.plist";
-constexpr const char* kIntMusicDataPath = "/var/mobile/Documents/Corvane/IntMusicData.plist";
-constexpr const char* kMusicIntDataPath = "/var/mobile/Documents/Corvane/MusicIntData.plist";
-constexpr const char* kSaveDataPath = "/var/mobile/Documents/Corvane/SaveData.plist";
-constexpr const char* kEverydayDataPath = "/var/mobile/Documents/Corvane/EverydayData";
-
-std::string dayFolderPath(const std::string& dayKey);
-std::string musicNumberPath(const std::string& dayKey);
-std::string musicTimePath(const std::string& dayKey);
-std::string musicAlbumPath(const std::string& dayKey);
 
 // "%d" of a number: how song numbers and counters are written.
 std::string numberText(int32_t n);
