@@ -1,0 +1,70 @@
+#include "StoreReader.h"
+
+#include "CorvaneStore/StoreLayout.h"
+#include "Foundation/PropertyList.h"
+
+namespace corvane::app {
+
+namespace {
+
+// The text of a leaf: a string, or a number another tool wrote as one.
+const std::string* leafText(const ns::PlistValue& value) {
+  if (const std::string* s = value.string()) return s;
+  if (const ns::PlistOther* o = value.other();
+      o && (o->element == "integer" || o->element == "real"))
+    return &o->text;
+  return nullptr;
+}
+
+std::optional<TextMap> readTextMap(const std::string& path) {
+  auto dictionary = ns::dictionaryWithContentsOfFile(path);
+  if (!dictionary) return std::nullopt;
+  TextMap out;
+  for (auto& [key, value] : *dictionary)
+    if (const std::string* text = leafText(value)) out.emplace(key, *text);
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> readDayList() {
+  auto array = ns::arrayWithContentsOfFile(kDateArrayPath);
+  if (!array) return std::nullopt;
+  std::vector<std::string> days;
+  days.reserve(array->size());
+  for (auto& entry : *array)
+    if (const std::string* s = entry.string()) days.push_back(*s);
+  return days;
+}
+
+std::vector<std::string> dayListOrError() {
+  if (auto days = readDayList()) return *days;
+  return {"Error"};
+}
+
+std::optional<DayValues> readDayValues(const std::string& dayKey, bool plays) {
+  if (!isDayKey(dayKey)) return std::nullopt;
+  auto dictionary =
+      ns::dictionaryWithContentsOfFile(plays ? musicNumberPath(dayKey) : musicTimePath(dayKey));
+  if (!dictionary) return std::nullopt;
+  DayValues values;
+  values.reserve(dictionary->size());
+  for (auto& [key, value] : *dictionary)
+    if (const std::string* text = leafText(value)) values.emplace_back(key, *text);
+  return values;
+}
+
+bool dayHasTimeFile(const std::string& dayKey) {
+  return isDayKey(dayKey) && ns::dictionaryWithContentsOfFile(musicTimePath(dayKey)).has_value();
+}
+
+std::optional<TextMap> readTitles() {
+  return readTextMap(kIntMusicDataPath);
+}
+
+std::optional<TextMap> readAlbums(const std::string& dayKey) {
+  if (!isDayKey(dayKey)) return std::nullopt;
+  return readTextMap(musicAlbumPath(dayKey));
+}
+
+}  // namespace corvane::app

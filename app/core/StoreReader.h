@@ -1,0 +1,41 @@
+// What the app reads from the data store, as plain values. Every call reads
+// its file from disk at that moment; nothing is cached, so days the recorder
+// adds while the app runs are seen at the next read.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvane::app {
+
+// DateArray.plist: the day keys, oldest first. Nullopt when the file is
+// missing, damaged or not an array; entries that are not text are skipped.
+std::optional<std::vector<std::string>> readDayList();
+
+// The list the views work with: the day list, or the one-entry list "Error"
+// when it cannot be read.
+std::vector<std::string> dayListOrError();
+
+// A day's values in the file's key order: (song number, value text).
+using DayValues = std::vector<std::pair<std::string, std::string>>;
+
+// The day's MusicTime.plist (seconds) or MusicNumber.plist (plays). Nullopt
+// when the file cannot be read, and for text that is not a day key (text
+// typed by the user or found in a damaged day list never reaches the file
+// system). Leaves written as numbers by other tools read as their decimal
+// text; leaves of other kinds are skipped.
+std::optional<DayValues> readDayValues(const std::string& dayKey, bool plays);
+
+// Whether the day's MusicTime.plist can be read (the day has data).
+bool dayHasTimeFile(const std::string& dayKey);
+
+// Song number to title (IntMusicData.plist), and song number to the day's
+// artist-album text (MusicAlbum.plist). Nullopt when unreadable.
+using TextMap = std::map<std::string, std::string>;
+std::optional<TextMap> readTitles();
+std::optional<TextMap> readAlbums(const std::string& dayKey);
+
+}  // namespace corvane::app
