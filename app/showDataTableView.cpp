@@ -50,10 +50,12 @@ showDataTableView::showDataTableView(CGRect frame) : UIView(frame) {
 
 showDataTableView::~showDataTableView() = default;
 
-DateCellView* showDataTableView::currentCard() const {
-  auto* provider = adopting<getScrollViewProtocol>(delegate_.get());
+namespace {
+DateCellView* cardOf(objc::Object* delegate) {
+  auto* provider = adopting<getScrollViewProtocol>(delegate);
   return provider ? provider->getScrollView() : nullptr;
 }
+}  // namespace
 
 void showDataTableView::freshDataTableView(DateCellView* card) {
   objc::Ref<showDataTableView> self(this);
@@ -93,7 +95,7 @@ void showDataTableView::loadDay(bool plays) {
     // Both modes hide the list for a day without data, so the previous
     // day's rows never stand under the "No Data" alert.
     tableView_->setAlpha(0.0);
-    if (DateCellView* card = currentCard()) {
+    if (DateCellView* card = cardOf(delegate_)) {
       card->setToAngle(0.0);
       card->setPercent(0);
       card->setName(std::string());
@@ -106,6 +108,9 @@ void showDataTableView::loadDay(bool plays) {
 
   objc::Ref<showDataTableView> self(this);
   auto day = std::make_shared<DayValues>(std::move(*values));
+  // The card is asked of the delegate the load was requested under, so the
+  // first load, made before the main screen wires the views, updates none.
+  objc::Ref<objc::Object> cardProvider = delegate_;
   UIView::animateWithDuration(
       0.0,
       [self, day] {
@@ -122,8 +127,8 @@ void showDataTableView::loadDay(bool plays) {
         self->MusicNameDic_ = readTitles();
         self->MusicAlbumDic_ = readAlbums(self->dateString_);
       },
-      [self](bool) {
-        if (DateCellView* card = self->currentCard()) {
+      [self, cardProvider](bool) {
+        if (DateCellView* card = cardOf(cardProvider)) {
           TopShare top = topShare({self->MusicDataTimeArray_, self->MusicTotal_});
           if (top.hasTop) {
             card->setToAngle(top.angle);

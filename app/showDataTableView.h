@@ -63,7 +63,6 @@ class showDataTableView : public UIView,
 
  private:
   void loadDay(bool plays);
-  DateCellView* currentCard() const;
 
   objc::Ref<UITableView> tableView_;
   std::optional<corvane::app::TextMap> MusicNameDic_;
