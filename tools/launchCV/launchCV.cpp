@@ -67,8 +67,21 @@ constexpr const char* kRunFolder = "/var/run/launchCV";
 // Variables an app needs to show its window and format its dates the way the
 // user's shell does; everything else of the caller's environment stays out.
 constexpr const char* kPassedVariables[] = {
-    "HOME", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "XAUTHORITY",    "TZ",
-    "LANG", "LC_ALL",  "LC_TIME",         "ASAN_OPTIONS",    "UBSAN_OPTIONS", "LSAN_OPTIONS",
+    "HOME",
+    "DISPLAY",
+    "WAYLAND_DISPLAY",
+    "XDG_RUNTIME_DIR",
+    "XAUTHORITY",
+    "TZ",
+    "LANG",
+    "LC_ALL",
+    "LC_TIME",
+    "ASAN_OPTIONS",
+    "UBSAN_OPTIONS",
+    "LSAN_OPTIONS",
+    // The toolkit's own: whether to open a window, and the screen to stand for.
+    "CORVANE_HEADLESS",
+    "CORVANE_SCREEN",
 };
 
 void fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
