@@ -201,3 +201,34 @@ TEST_F(RankingList, WaveOfAnEmptyTableSchedulesNothing) {
   EXPECT_FALSE(table->isHidden());
   EXPECT_TRUE(table->visibleCells().empty());
 }
+
+TEST_F(RankingList, RowsScrolledInDuringTheWaveAreNotLeftHidden) {
+  makeList();
+  Values many;
+  for (int i = 0; i < 12; ++i) many[std::to_string(i)] = std::to_string(100 - i);
+  writeDay("2015-03-10", many);
+  holder->card->DateLabel()->setText("2015-03-10");
+  list->freshDataTableView(holder->card);
+  run(0.25);  // the rows on screen are hidden, waiting for their turn
+  // Scrolled before their turn: their cells go to the pool and come back for
+  // other rows, which must show.
+  list->tableView()->setContentOffset(CGPointMake(0, 300));
+  run(2);
+  auto cells = list->tableView()->visibleCells();
+  ASSERT_FALSE(cells.empty());
+  for (auto* cell : cells) EXPECT_FALSE(cell->isHidden());
+}
+
+TEST_F(RankingList, AnEmptyDayHidesTheListInBothModes) {
+  makeList();
+  show("2015-03-04");
+  list->freshToNumber();
+  run(1);
+  writeDay("2015-03-11", {});
+  show("2015-03-11");
+  EXPECT_EQ(list->tableView()->alpha(), 0);  // no stale rows under the alert
+  takeAlerts();
+  show("2015-03-04");
+  EXPECT_EQ(list->tableView()->alpha(), 1);
+  EXPECT_EQ(rows(), "Nine 5, Three 2");
+}
