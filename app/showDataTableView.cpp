@@ -21,11 +21,8 @@ void setupShowDataTableView(objc::Class* cls) {
                  OBJC_METHOD0(showDataTableView, freshToNumber), "v@");
 }
 
-std::optional<std::string> lookUp(const std::optional<TextMap>& map, const std::string& key) {
-  if (!map) return std::nullopt;
-  auto it = map->find(key);
-  if (it == map->end()) return std::nullopt;
-  return it->second;
+std::optional<std::string> lookUp(const std::optional<TextTable>& table, const std::string& key) {
+  return table ? table->find(key) : std::nullopt;
 }
 }  // namespace
 
@@ -124,7 +121,7 @@ void showDataTableView::loadDay(bool plays) {
           for (auto& entry : self->MusicDataTimeArray_) texts.push_back(ns::NSString::make(entry));
           ns::NSLog("%s", ns::describe(ns::NSArray::arrayWithObjects(std::move(texts))).c_str());
         }
-        self->MusicNameDic_ = readTitles();
+        self->MusicNameDic_ = readTitles(self->titlesFile_);
         self->MusicAlbumDic_ = readAlbums(self->dateString_);
       },
       [self, cardProvider](bool) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Foundation/PropertyListCache.h"
 #include "Protocols.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIView.h"
@@ -35,10 +36,12 @@ class showDataTableView : public UIView,
   UITableView* tableView() const { return tableView_.get(); }
   void setTableView(UITableView* t) { tableView_ = t; }
   // Nullopt when the file could not be read (nil).
-  const std::optional<corvane::app::TextMap>& MusicNameDic() const { return MusicNameDic_; }
-  void setMusicNameDic(std::optional<corvane::app::TextMap> d) { MusicNameDic_ = std::move(d); }
-  const std::optional<corvane::app::TextMap>& MusicAlbumDic() const { return MusicAlbumDic_; }
-  void setMusicAlbumDic(std::optional<corvane::app::TextMap> d) { MusicAlbumDic_ = std::move(d); }
+  const std::optional<corvane::app::TextTable>& MusicNameDic() const { return MusicNameDic_; }
+  void setMusicNameDic(std::optional<corvane::app::TextTable> d) { MusicNameDic_ = std::move(d); }
+  const std::optional<corvane::app::TextTable>& MusicAlbumDic() const { return MusicAlbumDic_; }
+  void setMusicAlbumDic(std::optional<corvane::app::TextTable> d) {
+    MusicAlbumDic_ = std::move(d);
+  }
   // The ranking entries of the current day in the current mode, best first.
   const std::vector<std::string>& MusicDataTimeArray() const { return MusicDataTimeArray_; }
   void setMusicDataTimeArray(std::vector<std::string> a) { MusicDataTimeArray_ = std::move(a); }
@@ -65,8 +68,8 @@ class showDataTableView : public UIView,
   void loadDay(bool plays);
 
   objc::Ref<UITableView> tableView_;
-  std::optional<corvane::app::TextMap> MusicNameDic_;
-  std::optional<corvane::app::TextMap> MusicAlbumDic_;
+  std::optional<corvane::app::TextTable> MusicNameDic_;
+  std::optional<corvane::app::TextTable> MusicAlbumDic_;
   std::vector<std::string> MusicDataTimeArray_;
   // Made empty at construction and never used: kept so the view's
   // properties are the ones the other views and tests expect.
@@ -77,4 +80,7 @@ class showDataTableView : public UIView,
   double MusicTotal_ = 0;
   bool isNumber_ = false;
   objc::Ref<objc::Object> delegate_;
+  // IntMusicData.plist is read at every load of a day but parsed again
+  // only when it changed.
+  ns::PropertyListCache titlesFile_;
 };

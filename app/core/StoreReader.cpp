@@ -2,6 +2,7 @@
 
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/PropertyList.h"
+#include "Foundation/PropertyListCache.h"
 
 namespace corvane::app {
 
@@ -14,15 +15,6 @@ const std::string* leafText(const ns::PlistValue& value) {
       o && (o->element == "integer" || o->element == "real"))
     return &o->text;
   return nullptr;
-}
-
-std::optional<TextMap> readTextMap(const std::string& path) {
-  auto dictionary = ns::dictionaryWithContentsOfFile(path);
-  if (!dictionary) return std::nullopt;
-  TextMap out;
-  for (auto& [key, value] : *dictionary)
-    if (const std::string* text = leafText(value)) out.emplace(key, *text);
-  return out;
 }
 
 }  // namespace
@@ -58,13 +50,28 @@ bool dayHasTimeFile(const std::string& dayKey) {
   return isDayKey(dayKey) && ns::dictionaryWithContentsOfFile(musicTimePath(dayKey)).has_value();
 }
 
-std::optional<TextMap> readTitles() {
-  return readTextMap(kIntMusicDataPath);
+std::optional<std::string> TextTable::find(const std::string& key) const {
+  auto it = entries_->find(key);
+  if (it == entries_->end()) return std::nullopt;
+  const std::string* text = leafText(it->second);
+  return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
-std::optional<TextMap> readAlbums(const std::string& dayKey) {
+size_t TextTable::size() const {
+  return entries_->size();
+}
+
+std::optional<TextTable> readTitles(ns::PropertyListCache& cache) {
+  auto dictionary = cache.dictionary(kIntMusicDataPath);
+  if (!dictionary) return std::nullopt;
+  return TextTable(std::move(dictionary));
+}
+
+std::optional<TextTable> readAlbums(const std::string& dayKey) {
   if (!isDayKey(dayKey)) return std::nullopt;
-  return readTextMap(musicAlbumPath(dayKey));
+  auto dictionary = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey));
+  if (!dictionary) return std::nullopt;
+  return TextTable(std::make_shared<const ns::PlistDictionary>(std::move(*dictionary)));
 }
 
 }  // namespace corvane::app

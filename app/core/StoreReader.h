@@ -4,10 +4,16 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace ns {
+class PropertyListCache;
+class PlistValue;
+}
 
 namespace corvane::app {
 
@@ -32,10 +38,27 @@ std::optional<DayValues> readDayValues(const std::string& dayKey, bool plays);
 // Whether the day's MusicTime.plist can be read (the day has data).
 bool dayHasTimeFile(const std::string& dayKey);
 
-// Song number to title (IntMusicData.plist), and song number to the day's
-// artist-album text (MusicAlbum.plist). Nullopt when unreadable.
 using TextMap = std::map<std::string, std::string>;
-std::optional<TextMap> readTitles();
-std::optional<TextMap> readAlbums(const std::string& dayKey);
+
+// Song number to a text of a store file, sharing the parsed file rather than
+// copying it (the titles of years of listening are tens of thousands).
+class TextTable {
+ public:
+  explicit TextTable(std::shared_ptr<const std::map<std::string, ns::PlistValue>> entries)
+      : entries_(std::move(entries)) {}
+  // The text under key; nullopt when there is none or it is no text.
+  std::optional<std::string> find(const std::string& key) const;
+  size_t size() const;
+
+ private:
+  std::shared_ptr<const std::map<std::string, ns::PlistValue>> entries_;
+};
+
+// Song number to title (IntMusicData.plist), read through the caller's cache:
+// the file is looked at each time, parsed only when it changed. Nullopt when
+// unreadable.
+std::optional<TextTable> readTitles(ns::PropertyListCache& cache);
+// Song number to the day's artist-album text (MusicAlbum.plist).
+std::optional<TextTable> readAlbums(const std::string& dayKey);
 
 }  // namespace corvane::app
