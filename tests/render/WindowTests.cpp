@@ -266,6 +266,11 @@ TEST(Window, SampleOpensTakesInputAndClosesCleanly) {
   window.button(false);
   EXPECT_TRUE(waitFor([&] { return logged("page 2 of 3"); }, 10)) << testsupport::readHostFile(log);
 
+  // The launcher's raise request reaches the window's loop.
+  ASSERT_EQ(kill(sample.pid, SIGUSR1), 0);
+  EXPECT_TRUE(waitFor([&] { return logged("brought to the front"); }, 10))
+      << testsupport::readHostFile(log);
+
   // A row shows an alert over a dimmed screen; its button dismisses it.
   window.click(100, 353);
   EXPECT_TRUE(waitFor([&] { return logged("picked Song 1"); }, 10));

@@ -1,20 +1,46 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Foundation/Log.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/PropertyList.h"
 #include "UIKit/UIKit.h"
 #include "UIKitFixture.h"
 
 namespace {
 
 std::vector<std::string> gLifecycle;
+// Run at launch, before the script.
+std::function<void()> gAtLaunch;
+
+// Whether this process catches a signal, as the launcher reads it.
+bool catchesSignal(pid_t pid, int signal) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("SigCgt:"))
+      return std::stoull(line.substr(7), nullptr, 16) & (1ull << (signal - 1));
+  return false;
+}
 
 class TestAppDelegate : public UIResponder, public UIApplicationDelegate {
   OBJC_CLASS(TestAppDelegate)
  public:
   bool applicationDidFinishLaunchingWithOptions(UIApplication*, objc::Object*) override {
     gLifecycle.push_back("didFinishLaunching");
+    if (gAtLaunch) gAtLaunch();
     return true;
   }
   void applicationDidBecomeActive(UIApplication*) override { gLifecycle.push_back("active"); }
@@ -75,14 +101,17 @@ class App : public UIKitTest {
   App() { gLifecycle.clear(); }
   ~App() override {
     UIApplicationSetMainInterface("");
+    ns::setMainBundlePath("");
+    gAtLaunch = nullptr;
     unsetenv("CORVANE_AUTOMATION");
   }
   // Runs the application with a script; returns UIApplicationMain's status.
-  int runApp(const std::string& script) {
+  // The main interface is set in code unless named "".
+  int runApp(const std::string& script, const std::string& mainInterface = "TestRootController") {
     std::string path = root.path() + "/script.txt";
     testsupport::writeHostFile(path, script);
     setenv("CORVANE_AUTOMATION", path.c_str(), 1);
-    UIApplicationSetMainInterface("TestRootController");
+    UIApplicationSetMainInterface(mainInterface);
     char arg0[] = "app";
     char* argv[] = {arg0, nullptr};
     return UIApplicationMain(1, argv, nullptr, "TestAppDelegate");
@@ -177,6 +206,122 @@ TEST_F(App, UnknownDelegateClassFailsAtOnce) {
   char* argv[] = {arg0, nullptr};
   EXPECT_EQ(UIApplicationMain(1, argv, nullptr, "NoSuchDelegate"), 1);
   EXPECT_EQ(UIApplicationMain(1, argv, "TestAppDelegate", "TestAppDelegate"), 1);  // not an app
+}
+
+TEST_F(App, TheBundleDeclaresTheMainInterface) {
+  std::string bundle = root.path() + "/Test.app";
+  std::filesystem::create_directory(bundle);
+  ns::setMainBundlePath(bundle + "/");
+  EXPECT_EQ(ns::mainBundlePath(), bundle);
+  auto write = [&](const std::string& name, const ns::PlistDictionary& plist) {
+    testsupport::writeHostFile(bundle + "/" + name, ns::serializePropertyList(plist));
+  };
+  // Runs the app with the bundle as it stands: its status, whether it had
+  // a window, and what it said.
+  auto launch = [&] {
+    gLifecycle.clear();
+    testing::internal::CaptureStderr();
+    int status = runApp("quit\n", "");
+    std::string said = testing::internal::GetCapturedStderr();
+    bool window = !gLifecycle.empty() && gLifecycle.front() == "viewDidLoad";
+    return std::to_string(status) + (window ? " window " : " none ") + said;
+  };
+
+  // No Info.plist, or one that declares nothing: no window.
+  EXPECT_EQ(launch(), "0 none ");
+  write("Info.plist", {{"CFBundleIdentifier", "com.example.test"}});
+  EXPECT_EQ(launch(), "0 none ");
+
+  write("Info.plist", {{"UIMainStoryboardFile", "Main"}});
+  write("Main.storyboard.plist", {{"UIInitialViewController", "TestRootController"}});
+  EXPECT_EQ(launch(), "0 window ");
+  // The interface set in code wins.
+  write("Main.storyboard.plist", {{"UIInitialViewController", "NoSuchController"}});
+  EXPECT_EQ(runApp("quit\n"), 0);
+
+  // Declared but unusable: one line on standard error, status 3.
+  EXPECT_EQ(launch(),
+            "3 none UIApplicationMain: cannot make the root view controller "
+            "\"NoSuchController\"\n");
+  write("Main.storyboard.plist", {{"UIInitialViewController", "TestAppDelegate"}});
+  EXPECT_EQ(launch().substr(0, 7), "3 none ");  // not a view controller
+  write("Main.storyboard.plist", {{"SomethingElse", "TestRootController"}});
+  EXPECT_EQ(launch(), "3 none UIApplicationMain: main interface unusable: \"" + bundle +
+                          "/Main.storyboard.plist\" names no UIInitialViewController\n");
+  testsupport::writeHostFile(bundle + "/Main.storyboard.plist", "<plist><dict><key>");
+  EXPECT_EQ(launch(), "3 none UIApplicationMain: main interface unusable: \"" + bundle +
+                          "/Main.storyboard.plist\" is not a property-list dictionary\n");
+  std::filesystem::remove(bundle + "/Main.storyboard.plist");
+  EXPECT_EQ(launch(), "3 none UIApplicationMain: main interface unusable: cannot read \"" + bundle +
+                          "/Main.storyboard.plist\": No such file or directory\n");
+  write("Info.plist", {{"UIMainStoryboardFile", "../Main"}});
+  EXPECT_EQ(launch().substr(0, 7), "3 none ");
+  testsupport::writeHostFile(bundle + "/Info.plist", "not a plist");
+  EXPECT_EQ(launch().substr(0, 7), "3 none ");
+
+  // By default the bundle is the running program's folder.
+  ns::setMainBundlePath("");
+  EXPECT_EQ(ns::mainBundlePath(),
+            std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+}
+
+TEST_F(App, SIGUSR1IsCaughtAndBringsTheAppToTheFront) {
+  bool caughtAtLaunch = false;
+  gAtLaunch = [&] {
+    caughtAtLaunch = catchesSignal(getpid(), SIGUSR1);
+    raise(SIGUSR1);
+    raise(SIGUSR1);  // two before the loop looks: one raise
+  };
+  ns::LogCapture log;
+  EXPECT_EQ(runApp("wait 0.1\n"), 0);
+  EXPECT_TRUE(caughtAtLaunch);
+  EXPECT_EQ(log.lines(), std::vector<std::string>{"brought to the front"});
+  // Afterwards the signal is back to what it was.
+  EXPECT_FALSE(catchesSignal(getpid(), SIGUSR1));
+}
+
+// The launcher's view: a running program on the toolkit, headless on the
+// real clock, answers SIGUSR1 at once and keeps running.
+TEST(AppProcess, AHeadlessAppAnswersRaiseRequests) {
+  testsupport::TempDeviceRoot root;
+  std::string program = testsupport::buildDir() + "/bin/toolkit-sample";
+  ASSERT_EQ(access(program.c_str(), X_OK), 0) << program;
+  std::string log = root.path() + "/sample.log";
+  std::string rootVariable = "CORVANE_DEVICE_ROOT=" + root.path();
+  std::vector<std::string> env = {rootVariable, "CORVANE_HEADLESS=1"};
+  for (const char* passed : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+    if (const char* v = getenv(passed)) env.push_back(std::string(passed) + "=" + v);
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* argv[] = {program.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT, 0644);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // Bounded waits on the real process.
+  auto waitFor = [](const std::function<bool()>& done) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  };
+  auto raised = [&] {
+    return testsupport::readHostFile(log).find("brought to the front") != std::string::npos;
+  };
+  EXPECT_TRUE(waitFor([&] { return catchesSignal(pid, SIGUSR1); }));
+  ASSERT_EQ(kill(pid, SIGUSR1), 0);
+  EXPECT_TRUE(waitFor(raised)) << testsupport::readHostFile(log);
+  int status = 0;
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the app ended";
+  kill(pid, SIGTERM);
+  waitpid(pid, &status, 0);
 }
 
 TEST_F(App, DumpEscapesText) {

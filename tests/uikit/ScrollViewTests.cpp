@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "UIKit/UIButton.h"
 #include "UIKit/UIScrollView.h"
@@ -131,9 +133,10 @@ TEST_F(ScrollViewTest, LiftOnAPageBoundaryWithoutSpeedDoesNotDecelerate) {
   EXPECT_EQ(settle(), "640 didEndDecelerating");
 }
 
-TEST_F(ScrollViewTest, SmallMovesAreNoDragAndDragsStopAtTheContentEdges) {
+TEST_F(ScrollViewTest, SmallMovesAreNoDragAndWithoutBouncesDragsStopAtTheEdges) {
   swipe(100, -9, 3);
   EXPECT_EQ(settle(), "0 ");
+  scroll->setBounces(false);
   // Pulling the first page to the right: nothing to scroll to.
   swipe(100, 50, 10, 0.2);
   EXPECT_EQ(settle(), "0 didEndDragging(NO)");
@@ -143,6 +146,123 @@ TEST_F(ScrollViewTest, SmallMovesAreNoDragAndDragsStopAtTheContentEdges) {
   clock.advance(kStep);
   scroll->moveDrag(CGPointMake(-900, 90));
   EXPECT_EQ(scroll->contentOffset(), CGPointMake(640, 0));
+  // A fast lift there has no page to go to, so it does not decelerate.
+  recorder->calls.clear();
+  scroll->endDrag(CGPointMake(-900, 90));
+  EXPECT_EQ(settle(), "640 didEndDragging(NO)");
+}
+
+// The app's switches: a two-page pager whose page is read when it comes to
+// rest, so every drag that moves it must end with didEndDecelerating.
+TEST_F(ScrollViewTest, TwoPagesASlowDragToThePageAndBackBothComeToRest) {
+  scroll->setContentSize(CGSizeMake(640, 100));
+  // 240 points at 240 pt/s: no flick, the nearer page is the second.
+  swipe(300, -240, 60);
+  EXPECT_EQ(settle(), "320 didEndDecelerating");
+  EXPECT_EQ(recorder->calls, kDragAndSettle);
+  // Part of the way back, slowly: the second page again.
+  recorder->calls.clear();
+  swipe(100, 100, 50, 0.2);
+  EXPECT_EQ(settle(), "320 didEndDecelerating");
+  EXPECT_EQ(recorder->calls, kDragAndSettle);
+}
+
+TEST_F(ScrollViewTest, TwoPagesASwipePastTheLastPageStretchesAndSpringsBack) {
+  scroll->setContentSize(CGSizeMake(640, 100));
+  // 440 points to the left in four frames, 120 past the last page.
+  scroll->beginDrag(CGPointMake(400, 50));
+  for (int i = 1; i <= 4; ++i) {
+    clock.advance(kStep);
+    scroll->moveDrag(CGPointMake(400 - 110 * i, 50));
+  }
+  // 120 points of overrun show as (1 - 1 / (120 * 0.55 / 320 + 1)) * 320.
+  double stretched = scroll->contentOffset().x;
+  EXPECT_NEAR(stretched, 374.7, 0.1);
+  EXPECT_EQ(scroll->contentOffset().y, 0);
+  std::vector<double> back;
+  recorder->onScroll = [&](UIScrollView* s) { back.push_back(s->contentOffset().x); };
+  scroll->endDrag(CGPointMake(-40, 50));
+  EXPECT_TRUE(scroll->isDecelerating());
+  clock.advance(UIScrollView::kPagingDuration);
+  EXPECT_EQ(scroll->contentOffset(), CGPointMake(320, 0));
+  EXPECT_EQ(recorder->calls, kDragAndSettle);
+  // Back towards the page all the way, never past it.
+  ASSERT_GE(back.size(), 5u);
+  EXPECT_TRUE(std::is_sorted(back.rbegin(), back.rend()));
+  EXPECT_LT(back.front(), stretched);
+  EXPECT_EQ(back.back(), 320);
+
+  // A small fast flick towards a third page that does not exist: the same.
+  recorder->onScroll = nullptr;
+  recorder->calls.clear();
+  swipe(300, -12, 1);
+  EXPECT_EQ(settle(), "320 didEndDecelerating");
+  EXPECT_EQ(recorder->calls, kDragAndSettle);
+}
+
+TEST_F(ScrollViewTest, PullingTheFirstPageOpenSpringsBackToIt) {
+  // 80 points to the right, the finger resting before the lift.
+  swipe(100, 80, 20, 0.2);
+  EXPECT_LT(scroll->contentOffset().x, -30);
+  EXPECT_GT(scroll->contentOffset().x, -80 * UIScrollView::kRubberBandCoefficient);
+  EXPECT_EQ(settle(), "0 didEndDecelerating");
+  EXPECT_EQ(recorder->calls, kDragAndSettle);
+
+  // Caught while springing back, then let go: back to the edge all the same.
+  recorder->calls.clear();
+  swipe(100, 80, 20, 0.2);
+  clock.advance(0.1);
+  scroll->beginDrag(CGPointMake(200, 50));
+  double caught = scroll->contentOffset().x;
+  EXPECT_LT(caught, 0);
+  // Dragged on from there: it follows on from where it was caught.
+  clock.advance(kStep);
+  scroll->moveDrag(CGPointMake(210, 50));
+  EXPECT_LT(scroll->contentOffset().x, caught);
+  EXPECT_GT(scroll->contentOffset().x, caught - 10);
+  scroll->endDrag(CGPointMake(210, 50), ns::RunLoop::main().now() + 0.2);
+  EXPECT_EQ(settle(), "0 didEndDecelerating");
+  EXPECT_EQ(recorder->calls,
+            "willBeginDragging scroll didEndDragging(YES) willBeginDecelerating scroll "
+            "willBeginDragging scroll didEndDragging(YES) willBeginDecelerating scroll "
+            "didEndDecelerating");
+}
+
+TEST_F(ScrollViewTest, OnlyAxesWithMoreContentThanBoundsBounce) {
+  // Diagonally past the last page: sideways only.
+  scroll->setContentOffset(CGPointMake(640, 0));
+  scroll->beginDrag(CGPointMake(300, 50));
+  clock.advance(kStep);
+  scroll->moveDrag(CGPointMake(250, 90));
+  EXPECT_GT(scroll->contentOffset().x, 640);
+  EXPECT_EQ(scroll->contentOffset().y, 0);
+  scroll->endDrag(CGPointMake(250, 90));
+  EXPECT_EQ(settle(), "640 didEndDecelerating");
+
+  // Unless asked: then downwards too, and back.
+  scroll->setAlwaysBounceVertical(true);
+  scroll->beginDrag(CGPointMake(300, 50));
+  clock.advance(kStep);
+  scroll->moveDrag(CGPointMake(300, 90));
+  EXPECT_LT(scroll->contentOffset().y, -10);
+  scroll->endDrag(CGPointMake(300, 90));
+  clock.advance(1);
+  EXPECT_EQ(scroll->contentOffset(), CGPointMake(640, 0));
+
+  // A list's momentum stops at the edge; pulled past it, it springs back.
+  auto list = objc::make<UIScrollView>(CGRectMake(0, 0, 320, 400));
+  list->setContentSize(CGSizeMake(320, 1000));
+  auto calls = objc::make<ScrollRecorder>();
+  list->setDelegate(calls);
+  list->beginDrag(CGPointMake(100, 100));
+  clock.advance(kStep);
+  list->moveDrag(CGPointMake(100, 200));
+  EXPECT_LT(list->contentOffset().y, 0);
+  EXPECT_EQ(list->contentOffset().x, 0);
+  list->endDrag(CGPointMake(100, 200));
+  clock.advance(UIScrollView::kBounceDuration);
+  EXPECT_EQ(list->contentOffset(), CGPointZero);
+  EXPECT_EQ(calls->calls, kDragAndSettle);
 }
 
 TEST_F(ScrollViewTest, AnimatedOffsetEndsWithScrollingAnimationOnly) {

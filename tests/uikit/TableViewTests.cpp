@@ -160,6 +160,68 @@ TEST_F(TableViewTest, ReloadDataReadsTheRowsAgainAndReusesTheCells) {
   EXPECT_EQ(cellsOf(table), "");
 }
 
+// A short day shown after a long one that was scrolled down.
+TEST_F(TableViewTest, FewerRowsBringTheOffsetBackAtTheNextLayout) {
+  auto window = objc::make<UIWindow>(CGRectMake(0, 0, 320, 568));
+  window->makeKeyAndVisible();
+  window->addSubview(table);
+  rows->rows = 30;
+  table->reloadData();
+  table->layoutIfNeeded();
+  table->setContentOffset(CGPointMake(0, 1300));
+  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.26 0.27 0.28 0.29 ");
+
+  rows->rows = 3;
+  table->reloadData();
+  rows->firstRowSeenWhileScrolling = -2;
+  clock.advance(0);  // the layout pass
+  EXPECT_EQ(table->contentOffset(), CGPointZero);
+  EXPECT_FALSE(table->isDecelerating());
+  // scrollViewDidScroll was sent, with the new rows already in place.
+  EXPECT_EQ(rows->firstRowSeenWhileScrolling, 0);
+  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.0 0.1 0.2 ");
+  EXPECT_EQ(cellsOf(table),
+            "0.0 at 0,0 320x50\n"
+            "0.1 at 0,50 320x50\n"
+            "0.2 at 0,100 320x50\n");
+
+  // Short content does not move under a drag, unless asked to bounce; then
+  // it stretches and springs back.
+  auto drag = [&](double dy) {
+    table->beginDrag(CGPointMake(100, 100));
+    for (int i = 1; i <= 5; ++i) {
+      clock.advance(1.0 / 60);
+      table->moveDrag(CGPointMake(100, 100 + dy * i / 5));
+    }
+    table->endDrag(CGPointMake(100, 100 + dy));
+    return table->contentOffset().y;
+  };
+  EXPECT_EQ(drag(-100), 0);
+  table->setAlwaysBounceVertical(true);
+  double pulled = drag(100);
+  EXPECT_LT(pulled, -20);
+  EXPECT_GT(pulled, -100);
+  EXPECT_TRUE(table->isDecelerating());
+  clock.advance(1);
+  EXPECT_EQ(table->contentOffset(), CGPointZero);
+  window->tap(CGPointMake(100, 75));
+  EXPECT_EQ(rows->selections, std::vector<NSInteger>{1});
+
+  // A reload under a finger waits for the lift.
+  rows->rows = 30;
+  table->reloadData();
+  table->setContentOffset(CGPointMake(0, 1300));
+  table->beginDrag(CGPointMake(100, 100));
+  rows->rows = 5;
+  table->reloadData();
+  clock.advance(0);
+  EXPECT_EQ(table->contentOffset(), CGPointMake(0, 1300));
+  table->endDrag(CGPointMake(100, 100));
+  clock.advance(1);
+  EXPECT_EQ(table->contentOffset(), CGPointMake(0, 50));
+  EXPECT_EQ(rowsOf(table->indexPathsForVisibleRows()), "0.1 0.2 0.3 0.4 ");
+}
+
 TEST_F(TableViewTest, CellsTakeTheRowsSizeAndKeepTheirRowViews) {
   // Without a delegate every row is 44 points; the table is 300 wide.
   auto narrow = objc::make<UITableView>(CGRectMake(0, 0, 300, 100));

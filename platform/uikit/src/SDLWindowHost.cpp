@@ -79,6 +79,11 @@ class WindowSession {
 
   bool closed() const { return closed_; }
 
+  void raise() {
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
+
  private:
   bool fail(std::string* error) {
     if (error) *error = SDL_GetError();
@@ -231,6 +236,9 @@ class WindowSession {
   double lastFrame_ = 0;
 };
 
+// The open window (one at a time), for raise requests.
+WindowSession* gOpenSession = nullptr;
+
 }  // namespace
 
 bool SDLWindowHost::wantsWindow() {
@@ -248,16 +256,27 @@ double SDLWindowHost::windowScale() {
   return *end == '\0' && s >= 0.25 && s <= 4 ? s : 1;
 }
 
-bool SDLWindowHost::runMainLoop(std::string* error) {
+bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait) {
   ns::RunLoop& loop = ns::RunLoop::main();
   auto session = std::make_unique<WindowSession>();
   if (!session->open(error)) return false;
   if (loop.isVirtual()) loop.useRealClock();
-  loop.setEventSource([s = session.get()](double maxWait) { s->wait(maxWait); });
+  gOpenSession = session.get();
+  loop.setEventSource([s = session.get(), &afterEachWait](double maxWait) {
+    s->wait(maxWait);
+    if (afterEachWait && !s->closed()) afterEachWait();
+  });
   // The first frame comes before anything has to wait.
   session->wait(0);
   if (!session->closed()) loop.run();
   loop.setEventSource(nullptr);
+  gOpenSession = nullptr;
   session.reset();
+  return true;
+}
+
+bool SDLWindowHost::raiseWindow() {
+  if (!gOpenSession) return false;
+  gOpenSession->raise();
   return true;
 }

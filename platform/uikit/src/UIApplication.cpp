@@ -1,9 +1,22 @@
 #include "UIKit/UIApplication.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <functional>
+#include <optional>
 
+#include "ForegroundRequests.h"
+#include "Foundation/Log.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
 #include "UIKit/SDLWindowHost.h"
 #include "UIKit/UIAlertView.h"
@@ -39,6 +52,126 @@ double automationStartTime() {
   if (env)
     std::fprintf(stderr, "CORVANE_CLOCK=\"%s\" is not YYYY-MM-DDTHH:MM:SS; using now\n", env);
   return ns::RunLoop::main().now();
+}
+
+// The whole content of a host file; nullopt with errno set when it cannot
+// be read.
+std::optional<std::string> readHostFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char buffer[8192];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    bytes.append(buffer, n);
+    if (bytes.size() > ns::kMaxPropertyListBytes) {
+      std::fclose(file);
+      errno = EFBIG;
+      return std::nullopt;
+    }
+  }
+  bool failed = std::ferror(file);
+  std::fclose(file);
+  if (failed) {
+    errno = EIO;
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// A property-list dictionary read from a host file, or a reason.
+std::optional<ns::PlistDictionary> readDictionary(const std::string& path, std::string* why) {
+  auto bytes = readHostFile(path);
+  if (!bytes) {
+    *why = "cannot read \"" + path + "\": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  auto value = ns::parsePropertyList(*bytes);
+  if (!value || !value->isDictionary()) {
+    *why = "\"" + path + "\" is not a property-list dictionary";
+    return std::nullopt;
+  }
+  return *value->dictionary();
+}
+
+// The root view controller's class name that the main bundle declares
+// ("" for none); false with a reason when the declaration is unusable.
+bool declaredMainInterface(std::string* className, std::string* why) {
+  className->clear();
+  const std::string bundle = ns::mainBundlePath();
+  if (bundle.empty()) return true;
+  const std::string infoPath = bundle + "/Info.plist";
+  if (access(infoPath.c_str(), F_OK) != 0 && errno == ENOENT) return true;
+  auto info = readDictionary(infoPath, why);
+  if (!info) return false;
+  auto entry = info->find("UIMainStoryboardFile");
+  if (entry == info->end()) return true;
+  const std::string* name = entry->second.string();
+  // The interface file is one file of the bundle itself.
+  if (!name || name->empty() || name->find('/') != std::string::npos) {
+    *why = "\"" + infoPath + "\": UIMainStoryboardFile is not the name of a file of the bundle";
+    return false;
+  }
+  const std::string interfacePath = bundle + "/" + *name + ".storyboard.plist";
+  auto interface = readDictionary(interfacePath, why);
+  if (!interface) return false;
+  const std::string* root = ns::stringForKey(*interface, "UIInitialViewController");
+  if (!root || root->empty()) {
+    *why = "\"" + interfacePath + "\" names no UIInitialViewController";
+    return false;
+  }
+  *className = *root;
+  return true;
+}
+
+// Brings the application to the front for the launcher.
+void bringToFront() {
+  SDLWindowHost::raiseWindow();
+  ns::NSLog("brought to the front");
+}
+
+void takeForegroundRequests() {
+  if (ForegroundRequests::take()) bringToFront();
+}
+
+// Runs the main run loop: the automation script on the virtual clock, a
+// desktop window, or headless; returns UIApplicationMain's status.
+int runMainLoop() {
+  ns::RunLoop& loop = ns::RunLoop::main();
+  if (const char* script = std::getenv("CORVANE_AUTOMATION"); script && *script) {
+    if (!loop.isVirtual()) loop.useVirtualClock(automationStartTime());
+    // Nothing waits on the virtual clock, so requests are looked for on it.
+    ns::RunLoop::TaskId check = 0;
+    std::function<void()> lookForRequests = [&] {
+      takeForegroundRequests();
+      check = loop.performAfter(0.05, lookForRequests);
+    };
+    check = loop.performAfter(0, lookForRequests);
+    loop.runUntil(loop.now());
+    std::string message;
+    auto result = UIAutomation::runScriptFile(script, &message);
+    loop.cancel(check);
+    if (result == UIAutomation::Status::Error) {
+      std::fprintf(stderr, "automation: %s\n", message.c_str());
+      return UIApplicationExitFailure;
+    }
+    return UIApplicationExitSuccess;
+  }
+  if (SDLWindowHost::wantsWindow()) {
+    std::string error;
+    if (SDLWindowHost::runMainLoop(&error, takeForegroundRequests)) return UIApplicationExitSuccess;
+    std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n", error.c_str());
+  }
+  // Headless: the loop sleeps on the request pipe, so a request wakes it.
+  loop.setEventSource([](double maxWait) {
+    pollfd request{ForegroundRequests::fd(), POLLIN, 0};
+    int ms = static_cast<int>(std::ceil(std::max(0.0, maxWait) * 1000));
+    ::poll(&request, request.fd >= 0 ? 1 : 0, ms);
+    takeForegroundRequests();
+  });
+  loop.run();
+  loop.setEventSource(nullptr);
+  return UIApplicationExitSuccess;
 }
 }  // namespace
 
@@ -100,6 +233,7 @@ void UIApplication::simulateMemoryWarning() {
 }
 
 int UIApplicationMain(int, char**, const char* principalClassName, const char* delegateClassName) {
+  ForegroundRequests::Scope foregroundRequests;
   objc::Ref<objc::Object> delegate = UICreateInstanceOfClassNamed(delegateClassName);
   if (!delegate) {
     const char* name = delegateClassName ? delegateClassName : "(null)";
@@ -107,7 +241,7 @@ int UIApplicationMain(int, char**, const char* principalClassName, const char* d
       std::fprintf(stderr, "UIApplicationMain: class \"%s\" has no UIKIT_CLASS_FACTORY\n", name);
     else
       std::fprintf(stderr, "UIApplicationMain: no class named \"%s\"\n", name);
-    return 1;
+    return UIApplicationExitFailure;
   }
   objc::Ref<UIApplication> app;
   if (principalClassName) {
@@ -116,7 +250,7 @@ int UIApplicationMain(int, char**, const char* principalClassName, const char* d
     if (!app) {
       std::fprintf(stderr, "UIApplicationMain: \"%s\" is not an application class\n",
                    principalClassName);
-      return 1;
+      return UIApplicationExitFailure;
     }
   } else {
     app = objc::make<UIApplication>();
@@ -126,13 +260,19 @@ int UIApplicationMain(int, char**, const char* principalClassName, const char* d
   UIApplicationDelegate* typed = app->typedDelegate();
 
   // The main interface: a window with its root view controller.
-  if (!mainInterface().empty()) {
-    objc::Ref<objc::Object> object = UICreateInstanceOfClassNamed(mainInterface().c_str());
+  std::string rootClass = mainInterface();
+  std::string why;
+  if (rootClass.empty() && !declaredMainInterface(&rootClass, &why)) {
+    std::fprintf(stderr, "UIApplicationMain: main interface unusable: %s\n", why.c_str());
+    return UIApplicationExitBadMainInterface;
+  }
+  if (!rootClass.empty()) {
+    objc::Ref<objc::Object> object = UICreateInstanceOfClassNamed(rootClass.c_str());
     auto* vc = dynamic_cast<UIViewController*>(object.get());
     if (!vc) {
       std::fprintf(stderr, "UIApplicationMain: cannot make the root view controller \"%s\"\n",
-                   mainInterface().c_str());
-      return 1;
+                   rootClass.c_str());
+      return UIApplicationExitBadMainInterface;
     }
     auto window = objc::make<UIWindow>();
     window->setRootViewController(vc);
@@ -147,26 +287,7 @@ int UIApplicationMain(int, char**, const char* principalClassName, const char* d
   app->state_ = UIApplicationState::Active;
   if (typed) typed->applicationDidBecomeActive(app);
 
-  int status = 0;
-  ns::RunLoop& loop = ns::RunLoop::main();
-  if (const char* script = std::getenv("CORVANE_AUTOMATION"); script && *script) {
-    if (!loop.isVirtual()) loop.useVirtualClock(automationStartTime());
-    loop.runUntil(loop.now());
-    std::string message;
-    if (UIAutomation::runScriptFile(script, &message) == UIAutomation::Status::Error) {
-      std::fprintf(stderr, "automation: %s\n", message.c_str());
-      status = 1;
-    }
-  } else if (SDLWindowHost::wantsWindow()) {
-    std::string error;
-    if (!SDLWindowHost::runMainLoop(&error)) {
-      std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n",
-                   error.c_str());
-      loop.run();
-    }
-  } else {
-    loop.run();
-  }
+  int status = runMainLoop();
 
   if (typed) typed->applicationWillTerminate(app);
   app->state_ = UIApplicationState::Background;

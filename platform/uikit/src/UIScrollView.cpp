@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // The scroll view's own pan recogniser: it reports every phase of the touch
 // to its scroll view, which keeps the drag state itself so that window
@@ -66,7 +67,20 @@ double length(CGPoint v) {
   return std::hypot(double(v.x), double(v.y));
 }
 
+// The inverse of the rubber band: how far past the edge a finger must go to
+// show an overrun; infinite for a whole view or more.
+double rubberBandInverse(double shown, double dimension) {
+  if (shown <= 0) return 0;
+  if (shown >= dimension) return std::numeric_limits<double>::infinity();
+  return shown * dimension / ((dimension - shown) * UIScrollView::kRubberBandCoefficient);
+}
+
 }  // namespace
+
+double UIScrollView::rubberBand(double overrun, double dimension) {
+  if (overrun <= 0 || dimension <= 0) return 0;
+  return (1 - 1 / (overrun * kRubberBandCoefficient / dimension + 1)) * dimension;
+}
 
 UIScrollView::UIScrollView(CGRect frame) : UIView(frame) {
   setClipsToBounds(true);
@@ -84,9 +98,40 @@ UIScrollViewDelegate* UIScrollView::scrollDelegate() const {
 
 // --- offset -------------------------------------------------------------------
 
+void UIScrollView::setContentSize(CGSize size) {
+  CGPoint before = maximumOffset();
+  contentSize_ = size;
+  CGPoint after = maximumOffset();
+  CGPoint offset = contentOffset();
+  if ((after.x < before.x && offset.x > after.x) || (after.y < before.y && offset.y > after.y)) {
+    offsetNeedsRange_ = true;
+    setNeedsLayout();
+  }
+}
+
 void UIScrollView::setContentOffset(CGPoint offset) {
+  // An offset set by program is the caller's choice, in range or not.
+  offsetNeedsRange_ = false;
   stopMotion();
   applyOffset(offset);
+}
+
+void UIScrollView::layoutSubviews() {
+  UIView::layoutSubviews();
+  bringContentOffsetIntoRange();
+}
+
+void UIScrollView::bringContentOffsetIntoRange() {
+  if (!offsetNeedsRange_ || touchDown_ || motion_.kind != Motion::Kind::None) return;
+  offsetNeedsRange_ = false;
+  CGPoint offset = contentOffset();
+  CGPoint most = maximumOffset();
+  CGPoint inRange = CGPointMake(std::min(offset.x, most.x), std::min(offset.y, most.y));
+  UIView::performWithoutAnimation([&] { applyOffset(inRange); });
+}
+
+void UIScrollView::requestRangeCheck() {
+  if (offsetNeedsRange_) setNeedsLayout();
 }
 
 void UIScrollView::setContentOffset(CGPoint offset, bool animated) {
@@ -113,21 +158,70 @@ CGPoint UIScrollView::maximumOffset() const {
                      std::max(0.0, double(contentSize_.height) - size.height));
 }
 
-CGPoint UIScrollView::clampOffset(CGPoint offset) const {
-  // An offset set by program may lie outside the content; a drag from there
-  // may move back towards the content but not further out.
-  CGPoint current = contentOffset();
+bool UIScrollView::bouncesHorizontally() const {
+  return bounces_ && (maximumOffset().x > 0 || alwaysBounceHorizontal_);
+}
+
+bool UIScrollView::bouncesVertically() const {
+  return bounces_ && (maximumOffset().y > 0 || alwaysBounceVertical_);
+}
+
+UIScrollView::AxisRange UIScrollView::dragRange(bool vertical) const {
   CGPoint most = maximumOffset();
-  auto clamp = [](double v, double cur, double hi) {
-    return std::clamp(v, std::min(0.0, cur), std::max(hi, cur));
+  if (vertical)
+    return AxisRange{std::min(0.0, double(dragLow_.y)),
+                     std::max(double(most.y), double(dragHigh_.y)), bounds().size.height,
+                     bouncesVertically()};
+  return AxisRange{std::min(0.0, double(dragLow_.x)), std::max(double(most.x), double(dragHigh_.x)),
+                   bounds().size.width, bouncesHorizontally()};
+}
+
+CGPoint UIScrollView::stretchedOffset(CGPoint raw) const {
+  auto axis = [](double v, AxisRange r) {
+    if (v < r.lo) return r.bounces ? r.lo - rubberBand(r.lo - v, r.size) : r.lo;
+    if (v > r.hi) return r.bounces ? r.hi + rubberBand(v - r.hi, r.size) : r.hi;
+    return v;
   };
-  return CGPointMake(clamp(offset.x, current.x, most.x), clamp(offset.y, current.y, most.y));
+  return CGPointMake(axis(raw.x, dragRange(false)), axis(raw.y, dragRange(true)));
+}
+
+CGPoint UIScrollView::unstretchedOffset(CGPoint shown) {
+  // An offset outside the range that no finger can have made (past the edge
+  // of an axis that does not bounce, or a whole view past it) widens the
+  // range to it: the drag may move back towards the content from there.
+  auto axis = [](double v, AxisRange r, CGFloat& low, CGFloat& high) {
+    if (v < r.lo) {
+      double raw = r.bounces ? r.lo - rubberBandInverse(r.lo - v, r.size) : -HUGE_VAL;
+      if (std::isfinite(raw)) return raw;
+      low = static_cast<CGFloat>(v);
+    } else if (v > r.hi) {
+      double raw = r.bounces ? r.hi + rubberBandInverse(v - r.hi, r.size) : HUGE_VAL;
+      if (std::isfinite(raw)) return raw;
+      high = static_cast<CGFloat>(v);
+    }
+    return v;
+  };
+  double x = axis(shown.x, dragRange(false), dragLow_.x, dragHigh_.x);
+  double y = axis(shown.y, dragRange(true), dragLow_.y, dragHigh_.y);
+  return CGPointMake(x, y);
+}
+
+CGPoint UIScrollView::restingOffset(CGPoint offset) const {
+  CGPoint most = maximumOffset();
+  if (bouncesHorizontally()) offset.x = std::clamp(double(offset.x), 0.0, double(most.x));
+  if (bouncesVertically()) offset.y = std::clamp(double(offset.y), 0.0, double(most.y));
+  return offset;
+}
+
+CGPoint UIScrollView::settlingTarget() const {
+  return restingOffset(pagingEnabled_ ? pagingTarget(CGPointZero) : contentOffset());
 }
 
 bool UIScrollView::gestureRecognizerShouldBegin(UIGestureRecognizer* recognizer) {
   if (recognizer != pan_.get()) return UIView::gestureRecognizerShouldBegin(recognizer);
   CGPoint most = maximumOffset();
-  return scrollEnabled_ && (most.x > 0 || most.y > 0);
+  return scrollEnabled_ &&
+         (most.x > 0 || most.y > 0 || bouncesHorizontally() || bouncesVertically());
 }
 
 // --- drags ------------------------------------------------------------------
@@ -173,12 +267,19 @@ void UIScrollView::fingerMoved(CGPoint finger, double time, bool recognised) {
     if (!recognised) return;
     objc::Ref<UIScrollView> keep(this);
     dragging_ = true;
+    dragLow_ = dragHigh_ = CGPointZero;
+    dragShown_ = contentOffset();
+    dragRaw_ = unstretchedOffset(dragShown_);
     if (UIScrollViewDelegate* d = scrollDelegate()) d->scrollViewWillBeginDragging(this);
     // The content catches up with the finger from where it touched down.
     delta = CGPointMake(double(finger.x) - touchStart_.x, double(finger.y) - touchStart_.y);
   }
-  CGPoint offset = contentOffset();
-  applyOffset(clampOffset(CGPointMake(double(offset.x) - delta.x, double(offset.y) - delta.y)));
+  // An offset moved by someone else (the delegate, say) is where the drag
+  // goes on from.
+  if (!(contentOffset() == dragShown_)) dragRaw_ = unstretchedOffset(contentOffset());
+  dragRaw_ = CGPointMake(double(dragRaw_.x) - delta.x, double(dragRaw_.y) - delta.y);
+  dragShown_ = stretchedOffset(dragRaw_);
+  applyOffset(dragShown_);
 }
 
 void UIScrollView::fingerUp(CGPoint finger, double time) {
@@ -192,27 +293,28 @@ void UIScrollView::fingerUp(CGPoint finger, double time) {
     }
     touchDown_ = false;
     endDragging(CGPointMake(-fingerVelocity_.x, -fingerVelocity_.y), time);
+    requestRangeCheck();
     return;
   }
   touchDown_ = false;
-  // A touch that stopped a paging movement lets the content settle on a page.
-  if (pagingEnabled_ && touchStoppedScrolling_) {
-    CGPoint target = pagingTarget(CGPointZero);
+  // A touch that stopped a movement lets the content settle on a page or
+  // spring back inside the edges.
+  if (touchStoppedScrolling_) {
+    CGPoint target = settlingTarget();
     if (!(target == contentOffset())) {
-      startMotion(Motion::Kind::Paging, time, target, CGPointZero, kPagingDuration);
+      startMotion(Motion::Kind::Glide, time, target, CGPointZero,
+                  pagingEnabled_ ? kPagingDuration : kBounceDuration);
       if (UIScrollViewDelegate* d = scrollDelegate()) d->scrollViewWillBeginDecelerating(this);
     }
   }
+  requestRangeCheck();
 }
 
 void UIScrollView::fingerCancelled() {
   if (!touchDown_) return;
-  if (dragging_) {
-    touchDown_ = false;
-    endDragging(CGPointZero, ns::RunLoop::main().now());
-    return;
-  }
   touchDown_ = false;
+  if (dragging_) endDragging(CGPointZero, ns::RunLoop::main().now());
+  requestRangeCheck();
 }
 
 CGPoint UIScrollView::pagingTarget(CGPoint velocity) const {
@@ -243,10 +345,14 @@ void UIScrollView::endDragging(CGPoint velocity, double lift) {
   dragging_ = false;
   CGPoint offset = contentOffset();
   bool decelerate = false;
-  CGPoint target;
+  CGPoint target = restingOffset(offset);
+  bool springsBack = !(target == offset);
   if (pagingEnabled_) {
-    target = pagingTarget(velocity);
+    target = restingOffset(pagingTarget(velocity));
     decelerate = !(target == offset);
+  } else if (springsBack) {
+    // Past an edge: back to it, whatever the speed.
+    decelerate = true;
   } else {
     // Only axes that can still move in the direction of their speed count.
     CGPoint most = maximumOffset();
@@ -265,7 +371,9 @@ void UIScrollView::endDragging(CGPoint velocity, double lift) {
   // The delegate may have moved the content itself; that wins.
   if (!(contentOffset() == offset) || motion_.kind != Motion::Kind::None || touchDown_) return;
   if (pagingEnabled_) {
-    startMotion(Motion::Kind::Paging, lift, target, CGPointZero, kPagingDuration);
+    startMotion(Motion::Kind::Glide, lift, target, CGPointZero, kPagingDuration);
+  } else if (springsBack) {
+    startMotion(Motion::Kind::Glide, lift, target, CGPointZero, kBounceDuration);
   } else {
     double speed = length(velocity);
     double duration = std::log(speed / kMinimumMomentumSpeed) / momentumDecay();
@@ -346,6 +454,7 @@ void UIScrollView::step() {
   if (!done) return scheduleStep();
   Motion::Kind kind = motion_.kind;
   stopMotion();
+  requestRangeCheck();
   if (UIScrollViewDelegate* d = scrollDelegate()) {
     if (kind == Motion::Kind::Animation)
       d->scrollViewDidEndScrollingAnimation(this);

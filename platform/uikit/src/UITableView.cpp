@@ -90,7 +90,10 @@ void UITableView::layoutSubviews() {
 }
 
 void UITableView::contentOffsetDidChange() {
-  updateIfNeeded();
+  if (bringingIntoRange_)
+    layoutVisibleRows();
+  else
+    updateIfNeeded();
 }
 
 void UITableView::updateIfNeeded() {
@@ -106,6 +109,11 @@ void UITableView::updateIfNeeded() {
     if (needsReload_) {
       needsReload_ = false;
       loadRows();
+      // Fewer rows than the offset was showing: back to the last rows now,
+      // which are in place before the delegate hears of the scroll.
+      bringingIntoRange_ = true;
+      bringContentOffsetIntoRange();
+      bringingIntoRange_ = false;
     }
     layoutVisibleRows();
     if (!needsReload_ && bounds() == before) break;

@@ -20,6 +20,7 @@
 // deleteBackward.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class SDLWindowHost {
@@ -34,6 +35,13 @@ class SDLWindowHost {
 
   // Opens the window and runs the main run loop until the window is closed
   // or the loop is stopped, then closes the window. Returns false at once
-  // (with *error saying why) when no window can be opened.
-  static bool runMainLoop(std::string* error = nullptr);
+  // (with *error saying why) when no window can be opened. afterEachWait
+  // runs on the main thread each time the loop has waited for events (at
+  // least twice a second).
+  static bool runMainLoop(std::string* error = nullptr,
+                          const std::function<void()>& afterEachWait = nullptr);
+
+  // Brings the open window to the front (restoring it when minimised);
+  // false when no window is open.
+  static bool raiseWindow();
 };

@@ -66,11 +66,22 @@ class UIApplication : public UIResponder {
   UIApplicationState state_ = UIApplicationState::Inactive;
 };
 
-// The main interface description: the class name of the view controller
-// that the application's window gets as its root at launch (as the
-// platform's main storyboard does). Empty: no window is made.
+// The main interface set in code: the class name of the view controller
+// that the application's window gets as its root at launch. Empty (the
+// default): the bundle declares it, or there is none (see UIApplicationMain).
 void UIApplicationSetMainInterface(const std::string& rootViewControllerClassName);
 const std::string& UIApplicationMainInterface();
+
+// What UIApplicationMain returns.
+enum : int {
+  UIApplicationExitSuccess = 0,
+  // The delegate class (or the principal class) cannot be made, or an
+  // automation script stopped at a bad command.
+  UIApplicationExitFailure = 1,
+  // The main interface is declared but cannot be used: its file is
+  // missing or unreadable, or names a class nobody can make.
+  UIApplicationExitBadMainInterface = 3,
+};
 
 // Starts the application: makes the application object (principalClassName,
 // a UIApplication subclass, or UIApplication when null), the delegate from
@@ -80,14 +91,27 @@ const std::string& UIApplicationMainInterface();
 // visible, sends "applicationDidFinishLaunching:" to the application object
 // when its class answers it, and applicationDidBecomeActive.
 //
-// With CORVANE_AUTOMATION set it then runs that script on the virtual clock
-// (see UIAutomation.h) and returns when the script quits or ends: 0, or 1
-// when the script stopped at a bad command. Otherwise it runs the main run
-// loop until it is stopped: in a window on the desktop when there is a
-// display (see SDLWindowHost.h; closing the window stops the loop), else
-// headless. Before returning it tells the delegate
-// applicationWillTerminate and releases the application.
+// The main interface: the class set with UIApplicationSetMainInterface,
+// else the one the main bundle (Foundation/NSBundle.h) declares. Its
+// Info.plist key "UIMainStoryboardFile" names an interface file
+// "<name>.storyboard.plist" in the bundle, a property-list dictionary whose
+// "UIInitialViewController" is the root view controller's class name. No
+// Info.plist, or no such key: no window is made. A broken Info.plist or
+// interface file, or a class that cannot be made, is reported on standard
+// error and UIApplicationMain returns UIApplicationExitBadMainInterface.
 //
-// Returns 1 at once when the delegate class is unknown.
+// From the start it catches SIGUSR1, the launcher's request to bring a
+// running application to the front: the main run loop picks the request up
+// (at once when headless, within half a second in a window), raises the
+// window when there is one and logs "brought to the front".
+//
+// With CORVANE_AUTOMATION set it then runs that script on the virtual clock
+// (see UIAutomation.h) and returns when the script quits or ends (raise
+// requests are looked at every 50 ms of clock time). Otherwise it runs the
+// main run loop until it is stopped: in a window on the desktop when there
+// is a display (see SDLWindowHost.h; closing the window stops the loop),
+// else headless. Before returning it tells the delegate
+// applicationWillTerminate, releases the application and puts back what
+// SIGUSR1 did before.
 int UIApplicationMain(int argc, char** argv, const char* principalClassName,
                       const char* delegateClassName);

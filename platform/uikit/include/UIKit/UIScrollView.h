@@ -2,22 +2,30 @@
 // offset is the origin of the bounds, so subviews move as the offset changes.
 //
 // A touch that moves far enough becomes a drag: the content follows the
-// finger (clamped to the content, no rubber band) and, on lift, either stops
-// or decelerates. With paging on, the lift chooses a page (the next one in
-// the direction of a fast flick, otherwise the nearest) and the offset glides
-// there; a lift exactly on a page boundary with no speed does not decelerate.
-// Without paging, a lift with speed carries the content on with friction.
+// finger and, on lift, either stops or decelerates. Past the edge of the
+// content a bouncing view stretches with resistance (see rubberBand) and on
+// lift springs back to the edge with a deceleration; with bounces off the
+// drag stops at the edge. With paging on, the lift chooses a page (the next
+// one in the direction of a fast flick, otherwise the nearest; never past
+// the first or last) and the offset glides there; a lift exactly on a page
+// boundary with no speed does not decelerate. Without paging, a lift with
+// speed carries the content on with friction up to the edge.
 //
 // Every movement is a pure function of the main run loop's clock, stepped
 // 60 times a second from the run loop; nothing reads the wall clock.
 //
 // Delegate calls, in order: scrollViewWillBeginDragging, scrollViewDidScroll
 // per move, scrollViewDidEndDragging(willDecelerate), then when decelerating
+// (gliding to a page, springing back, or momentum)
 // scrollViewWillBeginDecelerating, scrollViewDidScroll per step and
 // scrollViewDidEndDecelerating. Setting the offset by program calls
 // scrollViewDidScroll at once when the value changes; an animated offset
 // calls it per step and ends with scrollViewDidEndScrollingAnimation, never
 // scrollViewDidEndDecelerating.
+//
+// When the content shrinks below an offset (a table reloaded with fewer
+// rows while scrolled down), the next layout pass moves the offset back into
+// range at once: scrollViewDidScroll, no animation, no deceleration.
 #pragma once
 
 #include "Foundation/RunLoop.h"
@@ -51,9 +59,18 @@ class UIScrollView : public UIView {
   static constexpr double kDragThreshold = 10;
   // With paging, a lift faster than this (points per second) turns the page.
   static constexpr double kPagingFlickSpeed = 300;
-  // A paging or animated move takes this long.
+  // A paging or animated move, and the spring back from past an edge, take
+  // this long (ease-out, so the spring back slows as it reaches the edge).
   static constexpr double kPagingDuration = 0.3;
   static constexpr double kAnimationDuration = 0.3;
+  static constexpr double kBounceDuration = 0.3;
+  // The rubber band: a drag that would take the offset x points past an edge
+  // shows it (1 - 1 / (x * c / d + 1)) * d past it, d the view's size on that
+  // axis and c this coefficient. The content moves c times as far as the
+  // finger at first, less and less after, and never a whole view past the
+  // edge.
+  static constexpr double kRubberBandCoefficient = 0.55;
+  static double rubberBand(double overrun, double dimension);
   // Without paging, speed decays by this factor per millisecond, and the
   // content stops once slower than kMinimumMomentumSpeed.
   static constexpr double kDecelerationRate = 0.998;
@@ -64,10 +81,15 @@ class UIScrollView : public UIView {
 
   // --- content ----------------------------------------------------------------
   CGSize contentSize() const { return contentSize_; }
-  void setContentSize(CGSize size) { contentSize_ = size; }
+  // Content that shrinks below the current offset has the offset brought
+  // back into range at the next layout pass (or once a drag or movement in
+  // progress has ended).
+  void setContentSize(CGSize size);
   CGPoint contentOffset() const { return bounds().origin; }
   // Stops any deceleration or offset animation, moves at once and calls
-  // scrollViewDidScroll when the offset changed. Not clamped to the content.
+  // scrollViewDidScroll when the offset changed. Not clamped to the content;
+  // a drag from an offset past the edge springs back to the edge when the
+  // view bounces.
   void setContentOffset(CGPoint offset);
   // Animated: glides there over kAnimationDuration (scrollViewDidScroll per
   // step, then scrollViewDidEndScrollingAnimation); nothing happens when the
@@ -79,9 +101,17 @@ class UIScrollView : public UIView {
   void setPagingEnabled(bool on) { pagingEnabled_ = on; }
   bool isScrollEnabled() const { return scrollEnabled_; }
   void setScrollEnabled(bool on) { scrollEnabled_ = on; }
-  // Stored only: drags stop at the edges of the content.
+  // YES by default: drags stretch past the edges of the content and spring
+  // back. An axis bounces only when the content is larger than the view on
+  // it or its alwaysBounce flag is set (default NO), so a horizontal pager
+  // does not move vertically and a short table stays put. NO: drags stop at
+  // the edges.
   bool bounces() const { return bounces_; }
   void setBounces(bool on) { bounces_ = on; }
+  bool alwaysBounceHorizontal() const { return alwaysBounceHorizontal_; }
+  void setAlwaysBounceHorizontal(bool on) { alwaysBounceHorizontal_ = on; }
+  bool alwaysBounceVertical() const { return alwaysBounceVertical_; }
+  void setAlwaysBounceVertical(bool on) { alwaysBounceVertical_ = on; }
   // Stored only: no indicator views are drawn.
   bool showsHorizontalScrollIndicator() const { return showsHorizontal_; }
   void setShowsHorizontalScrollIndicator(bool on) { showsHorizontal_ = on; }
@@ -99,7 +129,7 @@ class UIScrollView : public UIView {
   // A drag is in progress (from scrollViewWillBeginDragging to the lift).
   bool isDragging() const { return dragging_; }
   bool isDecelerating() const {
-    return motion_.kind == Motion::Kind::Paging || motion_.kind == Motion::Kind::Momentum;
+    return motion_.kind == Motion::Kind::Glide || motion_.kind == Motion::Kind::Momentum;
   }
   // The recogniser through which window touches drive drags.
   UIPanGestureRecognizer* panGestureRecognizer() const { return pan_.get(); }
@@ -122,8 +152,13 @@ class UIScrollView : public UIView {
   void cancelDrag();
 
   bool gestureRecognizerShouldBegin(UIGestureRecognizer* recognizer) override;
+  void layoutSubviews() override;
 
  protected:
+  // Moves an offset that shrunk content left out of range back to the
+  // content's end, without animation, unless a finger or a movement still
+  // holds the offset (then it is done once they have ended). Layout calls it.
+  void bringContentOffsetIntoRange();
   // For subclasses: after every change of the offset, before the delegate
   // hears of it (a table brings in the rows that became visible here).
   virtual void contentOffsetDidChange() {}
@@ -135,12 +170,14 @@ class UIScrollView : public UIView {
  private:
   friend class UIScrollViewPanGestureRecognizer;
   struct Motion {
-    enum class Kind { None, Paging, Momentum, Animation };
+    // Glide: a deceleration to a target (a page, or the edge when springing
+    // back).
+    enum class Kind { None, Glide, Momentum, Animation };
     Kind kind = Kind::None;
     double start = 0;
     double duration = 0;
     CGPoint from;
-    CGPoint to;        // paging and animation
+    CGPoint to;        // glide and animation
     CGPoint velocity;  // momentum, points per second in offset terms
     uint64_t generation = 0;
     ns::RunLoop::TaskId task = 0;
@@ -153,8 +190,27 @@ class UIScrollView : public UIView {
   void fingerUp(CGPoint finger, double time);
   void fingerCancelled();
 
+  // Per axis: where a drag moves freely, the view's size, whether it
+  // stretches past the range.
+  struct AxisRange {
+    double lo, hi, size;
+    bool bounces;
+  };
   CGPoint maximumOffset() const;
-  CGPoint clampOffset(CGPoint offset) const;
+  bool bouncesHorizontally() const;
+  bool bouncesVertically() const;
+  AxisRange dragRange(bool vertical) const;
+  // The offset shown for a finger's unconstrained offset, and back; the
+  // way back widens the range over an offset the finger cannot have made
+  // (one set by program far past the edge).
+  CGPoint stretchedOffset(CGPoint raw) const;
+  CGPoint unstretchedOffset(CGPoint shown);
+  // The offset with the bouncing axes brought into the content.
+  CGPoint restingOffset(CGPoint offset) const;
+  // Where a lift with no drag or speed lets the content settle.
+  CGPoint settlingTarget() const;
+  // Asks for a layout pass when shrunk content still waits for its offset.
+  void requestRangeCheck();
   // Sets the offset and tells the subclass and the delegate; does not stop
   // a movement.
   void applyOffset(CGPoint offset);
@@ -171,6 +227,9 @@ class UIScrollView : public UIView {
   bool pagingEnabled_ = false;
   bool scrollEnabled_ = true;
   bool bounces_ = true;
+  bool alwaysBounceHorizontal_ = false;
+  bool alwaysBounceVertical_ = false;
+  bool offsetNeedsRange_ = false;
   bool showsHorizontal_ = true;
   bool showsVertical_ = true;
   objc::Weak<objc::Object> delegate_;
@@ -183,6 +242,12 @@ class UIScrollView : public UIView {
   CGPoint lastFinger_;
   double lastTime_ = 0;
   CGPoint fingerVelocity_;  // points per second, finger direction
+  // The drag's offset before the rubber band, the offset it last showed,
+  // and how far an offset set by program widened the free range.
+  CGPoint dragRaw_;
+  CGPoint dragShown_;
+  CGPoint dragLow_;
+  CGPoint dragHigh_;
   Motion motion_;
   uint64_t motionGeneration_ = 0;
 };

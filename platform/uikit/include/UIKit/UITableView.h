@@ -8,7 +8,10 @@
 // reloadData (and a new data source) marks the data as stale: the rows are
 // counted, measured and filled at the next layout pass, or at once when the
 // table is asked about its visible rows or cells. Scrolling brings in the
-// rows that become visible before scrollViewDidScroll is sent.
+// rows that become visible before scrollViewDidScroll is sent. Reloaded rows
+// that end above the current offset move the offset back to the last rows
+// then (scrollViewDidScroll, no animation); while a finger or a movement
+// holds the offset, once they have ended.
 //
 // A touch that lifts on a cell without having become a drag selects its row:
 // the cell shows its selected background view, then the delegate hears
@@ -167,6 +170,7 @@ class UITableView : public UIScrollView {
 
   bool needsReload_ = true;
   bool updating_ = false;
+  bool bringingIntoRange_ = false;
   CGFloat laidOutWidth_ = -1;
   std::vector<Row> rows_;
   std::vector<NSInteger> rowsPerSection_;
