@@ -146,23 +146,17 @@ std::vector<DayPlan> planDays(Rng& rng, int32_t days) {
   return plan;
 }
 
-// A song among those already heard: mostly recent ones, some old favourites.
+// A song among those already heard: the current rotation of recent ones,
+// lasting favourites (a fixed set, some far more than others) or anything.
 int32_t heardBefore(Rng& rng, int32_t pool) {
   const uint32_t p = static_cast<uint32_t>(pool);
-  switch (rng.below(10)) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-      return pool - 1 - static_cast<int32_t>(rng.below(std::min<uint32_t>(p, 200 + p / 8)));
-    case 5:
-    case 6:
-    case 7:
-      return static_cast<int32_t>(rng.below(rng.below(p) + 1));
-    default:
-      return static_cast<int32_t>(rng.below(p));
+  const uint32_t r = rng.below(100);
+  if (r < 45) return pool - 1 - static_cast<int32_t>(rng.below(std::min<uint32_t>(p, 150)));
+  if (r < 75) {
+    const uint32_t favourite = rng.below(rng.below(120) + 1) * 97;
+    if (favourite < p) return static_cast<int32_t>(favourite);
   }
+  return static_cast<int32_t>(rng.below(p));
 }
 
 bool storeHasData() {
