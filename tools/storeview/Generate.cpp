@@ -212,8 +212,8 @@ int generateStore(const GenerateRequest& request, std::FILE* out, std::FILE* err
   Rng rng(request.seed);
   const Catalogue catalogue = makeCatalogue(rng, request.titles);
   const std::vector<DayPlan> plan = planDays(rng, request.days);
-  int32_t daysWithMusic = 0;
-  for (auto& p : plan) daysWithMusic += p.songs > 0;
+  int64_t songsLeft = 0;
+  for (auto& p : plan) songsLeft += p.songs;
 
   Writer writer(err);
   ns::PlistArray dayList;
@@ -225,19 +225,17 @@ int generateStore(const GenerateRequest& request, std::FILE* out, std::FILE* err
     const std::string key = dayText(request.start + d);
     int32_t songs = plan[static_cast<size_t>(d)].songs;
 
-    // New titles spread over the days with music so that all are heard by the end.
+    // New titles take the same share of every day's songs, so that all are
+    // heard by the last day, which takes whatever is left.
+    const int64_t left = request.titles - numbered;
+    songsLeft -= songs;
     int32_t fresh = 0;
-    if (songs > 0) {
-      const int64_t left = request.titles - numbered;
-      if (daysWithMusic == 1) {
-        fresh = static_cast<int32_t>(left);
-        songs = std::max(songs, fresh);
-      } else {
-        const int64_t want =
-            (left * rng.between(50, 150) + 100 * daysWithMusic - 1) / (100 * daysWithMusic);
-        fresh = static_cast<int32_t>(std::min<int64_t>({want, songs, left}));
-      }
-      --daysWithMusic;
+    if (songs > 0 && songsLeft == 0) {
+      fresh = static_cast<int32_t>(left);
+      songs = std::max(songs, fresh);
+    } else if (songs > 0) {
+      const int64_t share = songs * left * rng.between(80, 120) / (100 * (songsLeft + songs));
+      fresh = static_cast<int32_t>(std::min<int64_t>({share, songs, left}));
     }
     const int32_t old = std::min(songs - fresh, numbered);
     today.clear();
@@ -253,7 +251,7 @@ int generateStore(const GenerateRequest& request, std::FILE* out, std::FILE* err
     for (int32_t n : today) {
       const int32_t length = catalogue.lengths[static_cast<size_t>(n)];
       const uint32_t r = rng.below(100);
-      int32_t plays = r < 7 ? 0 : r < 70 ? 1 : r < 88 ? 2 : r < 96 ? 3 : rng.between(4, 8);
+      int32_t plays = r < 7 ? 0 : r < 70 ? 1 : r < 88 ? 2 : r < 97 ? 3 : rng.between(4, 6);
       int32_t seconds = plays ? 0 : rng.between(1, 4);
       for (int32_t p = 0; p < plays; ++p)
         seconds += rng.percent(75) ? length : rng.between(5, length);
