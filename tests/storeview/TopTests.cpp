@@ -1,4 +1,7 @@
 // `top`: a period's ranking summed over the recorded days it covers.
+#include <atomic>
+#include <thread>
+
 #include "StoreToolFixture.h"
 
 namespace {
@@ -109,6 +112,27 @@ TEST_F(TopTest, DamagedFilesAreReportedWithTheirPathAndSkipped) {
             std::string::npos)
       << r.err;
   EXPECT_NE(r.out.find("1 recorded days, 1 songs heard"), std::string::npos) << r.out;
+}
+
+TEST_F(TopTest, ReadsEachDayFileWholeWhileTheRecorderReplacesIt) {
+  std::atomic<bool> stop{false};
+  std::thread recorder([&] {
+    for (int i = 0; !stop; ++i)
+      ns::writeToFile(ns::PlistDictionary{{"1", i % 2 ? "900" : "30"}},
+                      corvane::musicTimePath("2015-03-04"));
+  });
+  const std::string header =
+      "Top songs by time, 2015-03-04 to 2015-03-04: 1 recorded days, 1 songs heard\n"
+      "rank        time   share  days  title\n";
+  for (int i = 0; i < 15; ++i) {
+    ToolRun r = tool("top --from 2015-03-04 --to 2015-03-04");
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out == header + "   1     15.0min  100.0%     1  Beta\n" ||
+                r.out == header + "   1       30.0s  100.0%     1  Beta\n")
+        << r.out;
+  }
+  stop = true;
+  recorder.join();
 }
 
 TEST_F(TopTest, BadInputGivesOneLineAndAFailureStatus) {
