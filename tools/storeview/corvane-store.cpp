@@ -1,66 +1,13 @@
-// Prints what the data store of a device root holds: the numbered titles and,
-// day by day, each song's seconds, plays and artist-album record.
-#include <algorithm>
+// corvane-store: reads (and for `generate` writes) the data store of the
+// device root; see `corvane-store help`.
 #include <cstdio>
-#include <string>
-#include <vector>
 
-#include "DataStore.h"
-#include "Foundation/FileSystem.h"
-#include "Foundation/PropertyList.h"
-#include "Foundation/TextValue.h"
+#include "StoreTool.h"
 
-namespace {
-
-std::string text(const ns::PlistDictionary* d, const std::string& key, const char* missing) {
-  const std::string* s = d ? ns::stringForKey(*d, key) : nullptr;
-  return s ? *s : missing;
-}
-
-}  // namespace
-
-int main() {
-  std::printf("Data store: %s%s\n", ns::deviceRoot().c_str(), corvane::kStoreRoot);
-  auto days = ns::arrayWithContentsOfFile(corvane::kDateArrayPath);
-  auto titles = ns::dictionaryWithContentsOfFile(corvane::kIntMusicDataPath);
-  auto save = ns::dictionaryWithContentsOfFile(corvane::kSaveDataPath);
-  if (!days || !titles) {
-    std::printf("  no readable store here yet\n");
-    return 1;
-  }
-  std::printf("  %zu titles numbered, next song number %s\n", titles->size(),
-              text(save ? &*save : nullptr, "MusicNumber", "?").c_str());
-
-  for (auto& dayValue : *days) {
-    const std::string* day = dayValue.string();
-    if (!day) continue;
-    auto seconds = ns::dictionaryWithContentsOfFile(corvane::musicTimePath(*day));
-    auto plays = ns::dictionaryWithContentsOfFile(corvane::musicNumberPath(*day));
-    auto albums = ns::dictionaryWithContentsOfFile(corvane::musicAlbumPath(*day));
-    std::printf("\n%s\n", day->c_str());
-    if (!seconds || seconds->empty()) {
-      std::printf("  (nothing played)\n");
-      continue;
-    }
-    std::vector<std::pair<int, std::string>> ranked;
-    long total = 0;
-    for (auto& [number, value] : *seconds) {
-      int s = value.string() ? ns::intValue(*value.string()) : 0;
-      ranked.emplace_back(s, number);
-      total += s;
-    }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](auto& a, auto& b) { return a.first > b.first; });
-    std::printf("  %4s  %-28s %8s %6s %6s  %s\n", "#", "title", "time", "share", "plays",
-                "artist-album");
-    for (auto& [s, number] : ranked) {
-      char share[16];
-      std::snprintf(share, sizeof share, "%0.1f%%", total ? 100.0 * s / total : 0.0);
-      std::printf("  %4s  %-28s %6.1fmin %6s %6s  %s\n", number.c_str(),
-                  text(&*titles, number, "?").c_str(), s / 60.0, share,
-                  text(plays ? &*plays : nullptr, number, "0").c_str(),
-                  text(albums ? &*albums : nullptr, number, "").c_str());
-    }
-  }
-  return 0;
+int main(int argc, char** argv) {
+  // Exports can be long: write them in large blocks.
+  static char buffer[1 << 16];
+  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return corvane::storetool::run(args, stdout, stderr);
 }

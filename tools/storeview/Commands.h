@@ -1,0 +1,57 @@
+// The commands behind run(), each given input already checked.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "StoreReading.h"
+
+namespace corvane::storetool {
+
+// Both ends included.
+struct Period {
+  int32_t from;
+  int32_t to;
+};
+
+enum class Measure { Time, Plays };
+enum class Group { Song, Record };
+
+struct TopRequest {
+  Period period;
+  Measure by = Measure::Time;
+  Group group = Group::Song;
+  size_t limit = 20;  // 0: all
+};
+
+int printTop(const TopRequest& request, const std::vector<RecordedDay>& days, std::FILE* out,
+             Reporter& reporter);
+
+// The app's value text: seconds as "%0.1fmin" above 61, else "%0.1fs";
+// plays as a whole number.
+std::string valueText(double value, Measure measure);
+
+enum class Format { Csv, Json };
+
+int exportDiary(Format format, Period period, const std::vector<RecordedDay>& days, std::FILE* out,
+                Reporter& reporter);
+
+struct GenerateRequest {
+  int32_t days = 1095;
+  int32_t titles = 50000;
+  uint64_t seed = 1;
+  int32_t start = 0;  // first day
+  bool force = false;
+};
+
+int generateStore(const GenerateRequest& request, std::FILE* out, std::FILE* err);
+
+// The day-by-day printout of the whole store.
+int showStore(std::FILE* out);
+
+// Ends the output; a failed write (full disk, closed pipe) is an error.
+int finishOutput(std::FILE* out, std::FILE* err);
+
+}  // namespace corvane::storetool

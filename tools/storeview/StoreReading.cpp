@@ -1,0 +1,93 @@
+#include "StoreReading.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+#include "CorvaneStore/StoreLayout.h"
+#include "Foundation/FileSystem.h"
+#include "Foundation/TextValue.h"
+#include "StoreTool.h"
+
+namespace corvane::storetool {
+
+void Reporter::skipped(const std::string& devicePath, const std::string& why) {
+  std::fprintf(err_, "corvane-store: skipped %s: %s\n", shownPath(devicePath).c_str(), why.c_str());
+}
+
+std::string shownPath(const std::string& devicePath) {
+  std::string host = ns::hostPath(devicePath);
+  return host.empty() ? devicePath : host;
+}
+
+namespace {
+
+std::vector<std::string> dayFolders() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(ns::hostPath(kEverydayDataPath), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (isDayKey(name) && it->is_directory(ec)) names.push_back(name);
+  }
+  return names;
+}
+
+}  // namespace
+
+std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter) {
+  std::vector<std::string> keys;
+  if (auto listed = ns::arrayWithContentsOfFile(kDateArrayPath)) {
+    for (auto& value : *listed) keys.push_back(value.string() ? *value.string() : "");
+  } else {
+    const bool listExists = ns::fileExistsAtPath(kDateArrayPath);
+    if (!listExists && !ns::fileExistsAtPath(kEverydayDataPath)) return std::nullopt;
+    reporter.skipped(kDateArrayPath, listExists ? "damaged; reading the day folders instead"
+                                                : "missing; reading the day folders instead");
+    keys = dayFolders();
+  }
+
+  std::vector<RecordedDay> days;
+  std::set<int32_t> seen;
+  for (auto& key : keys) {
+    auto day = parseDay(key);
+    if (!day) {
+      reporter.skipped(kDateArrayPath, "an entry \"" + key + "\" that is not a day");
+      continue;
+    }
+    // The recorder may list a day twice after its files were lost.
+    if (seen.insert(*day).second) days.push_back({*day, key});
+  }
+  std::sort(days.begin(), days.end(), [](auto& a, auto& b) { return a.day < b.day; });
+  return days;
+}
+
+std::optional<ns::PlistDictionary> readDictionary(const std::string& devicePath,
+                                                  Reporter& reporter) {
+  auto dict = ns::dictionaryWithContentsOfFile(devicePath);
+  if (!dict)
+    reporter.skipped(devicePath, ns::fileExistsAtPath(devicePath)
+                                     ? "damaged (not a property-list dictionary)"
+                                     : "missing");
+  return dict;
+}
+
+std::optional<int32_t> songNumber(const std::string& key) {
+  if (key.empty() || key.size() > 10) return std::nullopt;
+  int32_t n = ns::intValue(key);
+  if (n < 0 || ns::stringWithFormat("%d", n) != key) return std::nullopt;
+  return n;
+}
+
+double counterValue(const ns::PlistValue& value) {
+  double v = 0;
+  if (const std::string* s = value.string())
+    v = ns::doubleValue(*s);
+  else if (const ns::PlistOther* o = value.other();
+           o && (o->element == "integer" || o->element == "real"))
+    v = ns::doubleValue(o->text);
+  return std::isfinite(v) ? v : 0;
+}
+
+}  // namespace corvane::storetool
