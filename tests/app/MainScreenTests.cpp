@@ -149,6 +149,35 @@ TEST_F(MainScreen, TheSwitchReranksTheShownDayOncePerChange) {
   EXPECT_TRUE(log.contains("time"));
 }
 
+TEST_F(MainScreen, AnOverrunSwipeOfTheSwitchStillReportsWhereItCameToRest) {
+  open();
+  ns::LogCapture log;
+  // A fast swipe far past the last page: it stretches, springs back onto
+  // "Number" and the ranking follows.
+  swipeSwitch(-420, 0.1);
+  EXPECT_EQ(vc->controlView()->controlScrollView()->contentOffset().x,
+            vc->controlView()->controlScrollView()->frame().size.width);
+  EXPECT_EQ(topRow(), "Two 1");
+  // Overrunning again, and past the first page from "Time": nothing new.
+  swipeSwitch(-300, 0.1);
+  swipeSwitch(400, 0.1);
+  EXPECT_EQ(topRow(), "Two 30.0s");
+  swipeSwitch(200, 0.1);
+  EXPECT_EQ(vc->controlView()->controlScrollView()->contentOffset().x, 0);
+  // (The number mode's load logs its ranking too.)
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"number", "(\n    \"2:1\"\n)", "time"}));
+}
+
+TEST_F(MainScreen, ALongSwipeAcrossTheCarouselLandsOnADay) {
+  open();
+  swipe(CGPointMake(40, 200), CGPointMake(300, 200), 0.1);
+  swipe(CGPointMake(300, 200), CGPointMake(20, 200), 0.5);
+  UIScrollView* strip = vc->dateScorllView()->scrollView();
+  EXPECT_EQ(strip->contentOffset().x, strip->frame().size.width);  // at rest in the middle
+  EXPECT_EQ(card(), shownDay());
+  EXPECT_TRUE(takeAlerts().empty());
+}
+
 TEST_F(MainScreen, ATypedDayJumpsThereOrIsRefusedWithTheFieldRestored) {
   open();
   UITextField* field = vc->dateScorllView()->getScrollView()->DateLabel();
