@@ -11,8 +11,10 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIView.h"
 
-// The association key under which a table cell keeps its row view.
-inline constexpr const char* kCellViewKey = "cellView";
+// The association key under which a table cell keeps its row view. Keys
+// are compared by address: one array, one address, in every file that uses
+// it (a pointer to a literal could differ from file to file).
+inline constexpr char kCellViewKey[] = "cellView";
 
 class CellView : public UIView {
   OBJC_CLASS(CellView)

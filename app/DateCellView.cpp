@@ -110,6 +110,10 @@ void DateCellView::labelAni() {
   label_->setText(corvane::app::countUpText(index_));
 }
 
+void DateCellView::stopCountUp() {
+  if (labelAniTimer_) labelAniTimer_->invalidate();
+}
+
 void DateCellView::removeAni() {
   label_->setAlpha(0);
   shapeLayer_->removeAllAnimations();

@@ -31,6 +31,10 @@ class DateCellView : public UIView {
   // Hides the percentage and takes the arc away; the title stays, and a
   // count-up still running runs on unseen.
   void removeAni();
+  // Stops a count-up still running. The running timer keeps the card (a
+  // timer keeps its target) and the card keeps the timer, so whoever lets
+  // go of a card for good stops it first.
+  void stopCountUp();
 
   UITextField* DateLabel() const { return DateLabel_.get(); }
   void setDateLabel(UITextField* field) { DateLabel_ = field; }

@@ -45,7 +45,9 @@ DateScrollView::DateScrollView(CGRect frame) : UIView(frame) {
   configContentViews();
 }
 
-DateScrollView::~DateScrollView() = default;
+DateScrollView::~DateScrollView() {
+  for (auto& card : fetchContentView_) card->stopCountUp();
+}
 
 int DateScrollView::getValidNextPageIndexWithPageIndex(int page) const {
   return wrapPage(page, totalPageCount_);

@@ -39,9 +39,7 @@ class showDataTableView : public UIView,
   const std::optional<corvane::app::TextTable>& MusicNameDic() const { return MusicNameDic_; }
   void setMusicNameDic(std::optional<corvane::app::TextTable> d) { MusicNameDic_ = std::move(d); }
   const std::optional<corvane::app::TextTable>& MusicAlbumDic() const { return MusicAlbumDic_; }
-  void setMusicAlbumDic(std::optional<corvane::app::TextTable> d) {
-    MusicAlbumDic_ = std::move(d);
-  }
+  void setMusicAlbumDic(std::optional<corvane::app::TextTable> d) { MusicAlbumDic_ = std::move(d); }
   // The ranking entries of the current day in the current mode, best first.
   const std::vector<std::string>& MusicDataTimeArray() const { return MusicDataTimeArray_; }
   void setMusicDataTimeArray(std::vector<std::string> a) { MusicDataTimeArray_ = std::move(a); }

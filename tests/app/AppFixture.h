@@ -18,6 +18,9 @@ class AppTest : public UIKitTest {
   using Values = std::map<std::string, std::string>;
 
   AppTest() { ns::createDirectoryAtPath(corvane::kStoreRoot, true); }
+  // Animations hold what they move until they have run, as on the
+  // platform: each test lets them end before its views go.
+  void TearDown() override { run(5); }
 
   static ns::PlistDictionary dict(const Values& values) {
     ns::PlistDictionary d;

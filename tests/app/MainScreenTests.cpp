@@ -275,3 +275,14 @@ TEST_F(MainScreen, TheCarouselAndTheListAreReleasedWithTheScreen) {
   EXPECT_FALSE(carousel);
   EXPECT_FALSE(ranking);
 }
+
+TEST_F(MainScreen, LettingGoMidCountUpReleasesTheCards) {
+  open();
+  vc->todayEvent();
+  run(0.05);  // the ring's count-up is running
+  objc::Weak<DateCellView> card(vc->dateScorllView()->getScrollView());
+  ASSERT_TRUE(card->labelAniTimer()->isValid());
+  window = nullptr;
+  vc = nullptr;
+  EXPECT_FALSE(card);
+}
