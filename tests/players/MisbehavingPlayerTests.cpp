@@ -7,6 +7,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <chrono>
+#include <cmath>
 #include <map>
 
 #include "Foundation/RunLoop.h"
@@ -153,6 +154,8 @@ TEST_F(MisbehavingPlayer, ItsValuesAreShownSensiblyAndNothingOfItBreaksTheShell)
   fake.vanish();
   ASSERT_TRUE(runUntil([&] { return !shown().title; }));
   EXPECT_EQ(players.chosenPlayer(), "");
+  // Nothing plays: nothing is planned, the loop just waits on the bus.
+  EXPECT_TRUE(std::isinf(ns::RunLoop::main().nextTaskTime()));
 
   // The bus goes: said once, and the shell carries on.
   fake.appear();

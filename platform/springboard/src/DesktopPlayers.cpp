@@ -216,12 +216,12 @@ struct DesktopPlayers::Impl {
   std::string chosen;
   uint64_t order = 0;
   ns::RunLoop::WatchId watch = 0;
-  ns::RunLoop::TaskId timeoutTask = 0, changeTask = 0, resyncTask = 0;
+  ns::RunLoop::TaskId timeoutTask = 0, changeTask = 0, resyncTask = 0, lostTask = 0;
 
   ~Impl() { stop(); }
 
   void stop() {
-    for (ns::RunLoop::TaskId* task : {&timeoutTask, &changeTask, &resyncTask}) {
+    for (ns::RunLoop::TaskId* task : {&timeoutTask, &changeTask, &resyncTask, &lostTask}) {
       if (*task) loop.cancel(*task);
       *task = 0;
     }
@@ -279,7 +279,8 @@ struct DesktopPlayers::Impl {
     std::fprintf(stderr, "SpringBoard: the session bus went away (%s); nothing is playing\n",
                  why.c_str());
     // Not from inside a bus callback: the connection is still in use there.
-    loop.performAfter(0, [this] {
+    lostTask = loop.performAfter(0, [this] {
+      lostTask = 0;
       stop();
       update();
     });
