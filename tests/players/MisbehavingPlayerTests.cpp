@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 
 #include "Foundation/RunLoop.h"
@@ -172,10 +173,18 @@ TEST_F(MisbehavingPlayer, ItsValuesAreShownSensiblyAndNothingOfItBreaksTheShell)
 TEST(DesktopPlayers, AMissingBusIsAClearErrorAndNothingPlays) {
   testsupport::TempDeviceRoot root;
   NowPlayingSource::shared().reset();
+  // As the shell connects: to the session bus its environment names.
+  const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  std::string previous = saved ? saved : "";
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root.host("/no-bus")).c_str(), 1);
   springboard::DesktopPlayers players;
   std::string error;
-  EXPECT_FALSE(players.start("unix:path=" + root.host("/no-bus"), &error));
+  EXPECT_FALSE(players.start("", &error));
   EXPECT_FALSE(error.empty());
+  if (saved)
+    setenv("DBUS_SESSION_BUS_ADDRESS", previous.c_str(), 1);
+  else
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
   EXPECT_EQ(NowPlayingSource::shared().current(), springboard::NowPlayingState{});
 }
 

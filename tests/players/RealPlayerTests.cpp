@@ -74,7 +74,8 @@ class RealPlayers : public testing::Test {
         .value_or(ns::PlistDictionary{});
   }
   int seconds(const char* number) {
-    const std::string* text = ns::stringForKey(dayFile("MusicTime.plist"), number);
+    ns::PlistDictionary times = dayFile("MusicTime.plist");
+    const std::string* text = ns::stringForKey(times, number);
     return text ? std::atoi(text->c_str()) : -1;
   }
 
