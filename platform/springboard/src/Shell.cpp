@@ -212,11 +212,20 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
   if (options.players) {
     printSongs(players);
     std::string error;
-    if (!players.start("", &error))
+    if (!players.start("", &error)) {
+      // Where it was looked for, as the bus library looks.
+      std::string where;
+      if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        where = std::string("at ") + address;
+      else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
+        where = std::string("at ") + runtime + "/bus";
+      else
+        where = "neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR is set";
       std::fprintf(stderr,
-                   "SpringBoard: no session bus (%s): the desktop's players cannot be followed; "
-                   "nothing is playing\n",
-                   error.c_str());
+                   "SpringBoard: no session bus (%s; %s): the desktop's players cannot be "
+                   "followed; nothing is playing\n",
+                   where.c_str(), error.c_str());
+    }
   }
   if (options.duration && !automation)
     loop.schedule(origin + *options.duration, [&loop] { loop.stop(); });
