@@ -56,7 +56,8 @@ class Process {
     fcntl(out_, F_SETFL, O_NONBLOCK);
   }
   ~Process() {
-    stop(SIGKILL);
+    // TERM first: a "timeout" wrapper passes it on to what it runs.
+    stop(SIGTERM, 2);
     if (out_ >= 0) close(out_);
   }
   Process(const Process&) = delete;
@@ -145,7 +146,9 @@ class Process {
 // A session bus of the test's own, gone with the object.
 class PrivateBus {
  public:
-  PrivateBus() : daemon_({"dbus-daemon", "--session", "--nofork", "--print-address=1"}) {
+  // Bounded: should the test die, the daemon does not outlive it for long.
+  PrivateBus()
+      : daemon_({"timeout", "120", "dbus-daemon", "--session", "--nofork", "--print-address=1"}) {
     if (auto line = daemon_.nextLine(10)) address_ = *line;
   }
   const std::string& address() const { return address_; }
@@ -212,8 +215,8 @@ class Mpv {
   static std::vector<std::string> arguments(const std::string& socket,
                                             const std::vector<std::string>& files) {
     std::vector<std::string> args = {
-        "mpv",       "--no-config",   "--script=" + mprisPlugin(),   "--no-video", "--ao=null",
-        "--idle=no", "--no-terminal", "--input-ipc-server=" + socket};
+        "timeout",    "120",       "mpv",       "--no-config",   "--script=" + mprisPlugin(),
+        "--no-video", "--ao=null", "--idle=no", "--no-terminal", "--input-ipc-server=" + socket};
     args.insert(args.end(), files.begin(), files.end());
     return args;
   }

@@ -51,7 +51,9 @@ class RealPlayers : public testing::Test {
 
   std::unique_ptr<Process> startShell() {
     auto shell = std::make_unique<Process>(
-        std::vector<std::string>{testsupport::buildDir() + "/bin/SpringBoard", "--players"},
+        // Bounded, should the test die before it stops the shell.
+        std::vector<std::string>{testsupport::buildDir() + "/bin/SpringBoard", "--players", "--for",
+                                 "120"},
         std::vector<std::string>{"DBUS_SESSION_BUS_ADDRESS=" + bus->address(),
                                  "CORVANE_DEVICE_ROOT=" + root.path(), "CORVANE_HEADLESS=1"});
     shellStart = std::chrono::steady_clock::now();
