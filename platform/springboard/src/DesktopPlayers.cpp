@@ -309,6 +309,19 @@ struct DesktopPlayers::Impl {
     return true;
   }
 
+  // Sends a call whose answer comes to handler. One that cannot be sent is as
+  // one never answered: a broken connection shows on its descriptor.
+  template <class... Args>
+  void ask(sdbus::IProxy& proxy, const char* interface, const char* method,
+           sdbus::async_reply_handler handler, const Args&... args) {
+    try {
+      auto call = proxy.createMethodCall(interface, method);
+      (call << ... << args);
+      proxy.callMethod(call, std::move(handler), kCallTimeoutUs);
+    } catch (const std::exception&) {
+    }
+  }
+
   void listed(sdbus::MethodReply& reply, const sdbus::Error* error) {
     if (error) return;
     std::vector<std::string> names;
@@ -319,10 +332,8 @@ struct DesktopPlayers::Impl {
     }
     for (const std::string& name : names) {
       if (!isPlayerName(name)) continue;
-      auto call = daemon->createMethodCall("org.freedesktop.DBus", "GetNameOwner");
-      call << name;
-      daemon->callMethod(
-          call,
+      ask(
+          *daemon, "org.freedesktop.DBus", "GetNameOwner",
           [this, name](sdbus::MethodReply& reply, const sdbus::Error* e) {
             std::string owner;
             if (e) return;
@@ -333,7 +344,7 @@ struct DesktopPlayers::Impl {
             }
             appear(name, owner);
           },
-          kCallTimeoutUs);
+          name);
     }
   }
 
@@ -383,11 +394,9 @@ struct DesktopPlayers::Impl {
   }
 
   void readAll(Player& player) {
-    auto call = player.proxy->createMethodCall(kProperties, "GetAll");
-    call << std::string(kPlayerInterface);
     uint64_t id = player.id, epoch = player.model.positionEpoch;
-    player.proxy->callMethod(
-        call,
+    ask(
+        *player.proxy, kProperties, "GetAll",
         [this, id, epoch](sdbus::MethodReply& reply, const sdbus::Error* e) {
           Player* p = find(id);
           if (!p || e) return;
@@ -401,15 +410,13 @@ struct DesktopPlayers::Impl {
           if (p->model.positionEpoch != epoch) properties.erase("Position");
           take(*p, properties, /*signalled=*/false);
         },
-        kCallTimeoutUs);
+        std::string(kPlayerInterface));
   }
 
   void readPosition(Player& player) {
-    auto call = player.proxy->createMethodCall(kProperties, "Get");
-    call << std::string(kPlayerInterface) << std::string("Position");
     uint64_t id = player.id, epoch = player.model.positionEpoch;
-    player.proxy->callMethod(
-        call,
+    ask(
+        *player.proxy, kProperties, "Get",
         [this, id, epoch](sdbus::MethodReply& reply, const sdbus::Error* e) {
           Player* p = find(id);
           if (!p) return;
@@ -424,7 +431,7 @@ struct DesktopPlayers::Impl {
           }
           update();
         },
-        kCallTimeoutUs);
+        std::string(kPlayerInterface), std::string("Position"));
   }
 
   void changed(uint64_t id, sdbus::Signal& signal) {
