@@ -1,6 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "Foundation/NSDate.h"
@@ -92,4 +97,40 @@ TEST(RunLoop, TasksRunInTimeThenScheduleOrderAndMayScheduleMore) {
   timer->invalidate();
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5}));
   EXPECT_NEAR(ticks, 10000, 1);  // clamped to 0.1 ms
+}
+
+TEST(RunLoop, AWatchedDescriptorWakesTheWaitingLoopAndMayBeUnwatchedFromItsCallback) {
+  RunLoop& loop = RunLoop::main();
+  loop.reset();
+  loop.useRealClock();
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);
+  int calls = 0;
+  RunLoop::WatchId watch = 0;
+  watch = loop.watchDescriptor(fds[0], POLLIN, [&] {
+    ++calls;
+    char byte;
+    while (read(fds[0], &byte, 1) > 0) {
+    }
+    loop.unwatchDescriptor(watch);
+    loop.stop();
+  });
+  // Nothing is due for a long time: only the descriptor can end this run soon.
+  auto guard = loop.performAfter(30, [&] { loop.stop(); });
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    [[maybe_unused]] ssize_t n = write(fds[1], "x", 1);
+  });
+  loop.run();
+  writer.join();
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(loop.isScheduled(guard));
+
+  // Unwatched: more input is not looked at.
+  [[maybe_unused]] ssize_t n = write(fds[1], "y", 1);
+  loop.runUntil(loop.now() + 0.05);
+  EXPECT_EQ(calls, 1);
+  loop.cancel(guard);
+  close(fds[0]);
+  close(fds[1]);
 }

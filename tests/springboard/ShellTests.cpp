@@ -24,6 +24,8 @@ TEST(ShellOptions, RefusesWhatItCannotUse) {
       {"--for", "0"},
       {"--for", "10s"},
       {"--fast"},
+      {"--players", "--feed", "feed.jsonl"},
+      {"--players", "--virtual"},
   };
   for (const auto& args : bad) {
     ShellOptions options;

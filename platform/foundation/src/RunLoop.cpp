@@ -1,5 +1,7 @@
 #include "Foundation/RunLoop.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -104,10 +106,7 @@ void RunLoop::runUntil(double time) {
     if (current >= time) break;
     double wait = std::min(nextTaskTime(), time) - current;
     if (wait <= 0) continue;
-    if (waitForEvents_)
-      waitForEvents_(wait);
-    else
-      std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+    waitFor(wait);
   }
 }
 
@@ -122,12 +121,57 @@ void RunLoop::run() {
     if (stopRequested_) break;
     double wait = nextTaskTime() - wallClock();
     if (wait <= 0) continue;
-    wait = std::min(wait, 0.5);
-    if (waitForEvents_)
-      waitForEvents_(wait);
-    else
-      std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+    waitFor(std::min(wait, 0.5));
   }
+}
+
+void RunLoop::waitFor(double seconds) {
+  if (watches_.empty()) {
+    if (waitForEvents_)
+      waitForEvents_(seconds);
+    else
+      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    return;
+  }
+  // A window's events and the descriptors cannot be waited for together:
+  // short slices keep both responsive.
+  constexpr double kSliceWithEventSource = 0.02;
+  std::vector<pollfd> fds;
+  std::vector<WatchId> ids;
+  for (const Watch& w : watches_) {
+    fds.push_back(pollfd{w.fd, w.events, 0});
+    ids.push_back(w.id);
+  }
+  int timeoutMs = waitForEvents_ ? 0 : static_cast<int>(std::ceil(seconds * 1000));
+  int ready = poll(fds.data(), fds.size(), timeoutMs);
+  if (ready > 0) {
+    for (size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].revents == 0) continue;
+      // A callback may have removed this watch or others.
+      auto it = std::find_if(watches_.begin(), watches_.end(),
+                             [&](const Watch& w) { return w.id == ids[i]; });
+      if (it == watches_.end()) continue;
+      auto callback = it->ready;
+      callback();
+    }
+    return;
+  }
+  if (waitForEvents_) waitForEvents_(std::min(seconds, kSliceWithEventSource));
+}
+
+RunLoop::WatchId RunLoop::watchDescriptor(int fd, short events, std::function<void()> ready) {
+  WatchId id = nextWatch_++;
+  watches_.push_back(Watch{id, fd, events, std::move(ready)});
+  return id;
+}
+
+void RunLoop::setWatchedEvents(WatchId watch, short events) {
+  for (Watch& w : watches_)
+    if (w.id == watch) w.events = events;
+}
+
+void RunLoop::unwatchDescriptor(WatchId watch) {
+  std::erase_if(watches_, [watch](const Watch& w) { return w.id == watch; });
 }
 
 void RunLoop::reset() {

@@ -1,18 +1,24 @@
 #include "SpringBoard/Shell.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 #include "Foundation/Log.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSTimer.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/TextValue.h"
+#include "SpringBoard/DesktopPlayers.h"
 #include "SpringBoard/NowPlayingFeed.h"
 #include "SpringBoard/SpringBoard.h"
 #include "TweakLoader.h"
@@ -52,11 +58,56 @@ void printProgress(double origin) {
   std::fflush(stdout);
 }
 
+// SIGINT and SIGTERM reach the run loop through this pipe.
+int stopPipe[2] = {-1, -1};
+
+void onStopSignal(int signal) {
+  char byte = static_cast<char>(signal);
+  [[maybe_unused]] ssize_t n = write(stopPipe[1], &byte, 1);
+  // A second signal ends the shell at once.
+  ::signal(signal, SIG_DFL);
+}
+
+void stopOnSignals() {
+  if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  ns::RunLoop::main().watchDescriptor(stopPipe[0], POLLIN, [] {
+    char byte;
+    while (read(stopPipe[0], &byte, 1) > 0) {
+    }
+    ns::RunLoop::main().stop();
+  });
+  struct sigaction stop {};
+  stop.sa_handler = onStopSignal;
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
+}
+
+// One line for every song the controls change to.
+void printSongs(const DesktopPlayers& players) {
+  auto last = std::make_shared<NowPlayingState>();
+  NowPlayingSource::shared().addObserver([last, &players](const NowPlayingState& state) {
+    if (state.title == last->title && state.album == last->album && state.artist == last->artist)
+      return;
+    *last = state;
+    std::string when = ns::formatDate(ns::RunLoop::main().now(), "yyyy-MM-dd HH:mm:ss");
+    if (!state.title) {
+      std::printf("%s  nothing playing\n", when.c_str());
+    } else {
+      std::string player = players.chosenPlayer();
+      player.erase(0, std::min(player.size(), sizeof "org.mpris.MediaPlayer2." - 1));
+      std::printf("%s  %s  (%s, %s; %s)\n", when.c_str(), state.title->c_str(),
+                  state.artist.value_or("no artist").c_str(),
+                  state.album.value_or("no album").c_str(), player.c_str());
+    }
+    std::fflush(stdout);
+  });
+}
+
 }  // namespace
 
 const char* shellUsage() {
-  return "usage: SpringBoard [--feed FILE] [--virtual] [--start YYYY-MM-DDTHH:MM:SS] "
-         "[--for SECONDS]\n";
+  return "usage: SpringBoard [--feed FILE | --players] [--virtual] "
+         "[--start YYYY-MM-DDTHH:MM:SS] [--for SECONDS]\n";
 }
 
 bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
@@ -77,6 +128,8 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
       options->virtualClock = true;
     } else if (arg == "--feed") {
       if (!value(&options->feed)) return false;
+    } else if (arg == "--players") {
+      options->players = true;
     } else if (arg == "--start") {
       if (!value(&text)) return false;
       options->start = parseLocalTime(text);
@@ -97,6 +150,14 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
       *error = "unknown option \"" + arg + "\"";
       return false;
     }
+  }
+  if (options->players && !options->feed.empty()) {
+    *error = "--players and --feed are two sources of what plays: give one";
+    return false;
+  }
+  if (options->players && options->virtualClock) {
+    *error = "--players follows real players, on the real clock: it cannot run --virtual";
+    return false;
   }
   if (options->start && !options->virtualClock) {
     *error = "--start needs --virtual (the real clock cannot be set)";
@@ -131,6 +192,10 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
     // As every program of the toolkit does under a script.
     if (const char* clock = std::getenv("CORVANE_CLOCK")) start = parseLocalTime(clock);
   }
+  if (automation && options.players) {
+    std::fprintf(stderr, "SpringBoard: --players runs on the real clock, not under a script\n");
+    return 1;
+  }
   const bool virtualClock = options.virtualClock || automation;
   if (virtualClock) {
     loop.useVirtualClock(start.value_or(loop.now()));
@@ -141,6 +206,27 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
 
   const double origin = loop.now();
   NowPlayingSource::shared().play(std::move(feed), origin);
+  if (!virtualClock) stopOnSignals();
+  // Lives to the end of the process: its tasks and the bus's fd are the loop's.
+  static DesktopPlayers players;
+  if (options.players) {
+    printSongs(players);
+    std::string error;
+    if (!players.start("", &error)) {
+      // Where it was looked for, as the bus library looks.
+      std::string where;
+      if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+        where = std::string("at ") + address;
+      else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
+        where = std::string("at ") + runtime + "/bus";
+      else
+        where = "neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR is set";
+      std::fprintf(stderr,
+                   "SpringBoard: no session bus (%s; %s): the desktop's players cannot be "
+                   "followed; nothing is playing\n",
+                   where.c_str(), error.c_str());
+    }
+  }
   if (options.duration && !automation)
     loop.schedule(origin + *options.duration, [&loop] { loop.stop(); });
   if (virtualClock && !automation)

@@ -54,6 +54,15 @@ class RunLoop {
     waitForEvents_ = std::move(waitForEvents);
   }
 
+  // A file descriptor the loop watches while it waits on the real clock: it
+  // wakes as soon as fd is ready for events (poll(2) bits) and calls ready on
+  // this thread. With an event source set as well, the loop waits on the
+  // source in short slices and looks at the descriptors in between.
+  using WatchId = uint64_t;
+  WatchId watchDescriptor(int fd, short events, std::function<void()> ready);
+  void setWatchedEvents(WatchId watch, short events);
+  void unwatchDescriptor(WatchId watch);
+
   // Drops every pending task (tests reset the loop between cases).
   void reset();
 
@@ -66,6 +75,13 @@ class RunLoop {
     objc::Ref<objc::Object> keepAlive;
   };
   bool runNextDue(double limit);
+  void waitFor(double seconds);
+  struct Watch {
+    WatchId id;
+    int fd;
+    short events;
+    std::function<void()> ready;
+  };
 
   bool virtual_ = false;
   double virtualNow_ = 0;
@@ -73,6 +89,8 @@ class RunLoop {
   uint64_t nextSeq_ = 1;
   std::vector<Task> tasks_;  // kept as a heap ordered by (when, seq)
   std::function<void(double)> waitForEvents_;
+  std::vector<Watch> watches_;
+  WatchId nextWatch_ = 1;
 };
 
 // The current date on the main loop's clock.

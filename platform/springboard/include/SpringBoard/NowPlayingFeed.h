@@ -54,6 +54,8 @@ class NowPlayingSource {
   void play(std::vector<FeedEntry> entries, double origin);
   // Back to nothing playing and no feed (tests).
   void reset();
+  // Shows a state now: for a source that follows live players.
+  void set(const NowPlayingState& state) { apply(state); }
 
   const NowPlayingState& current() const { return current_; }
 
