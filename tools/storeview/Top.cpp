@@ -8,13 +8,13 @@
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/TextValue.h"
 #include "StoreTool.h"
+#include "core/Texts.h"
 
 namespace corvane::storetool {
 
+// The app's own rule, from the app's view-free core.
 std::string valueText(double value, Measure measure) {
-  if (measure == Measure::Plays) return ns::stringWithFormat("%0.0f", value);
-  if (value > 61) return ns::stringWithFormat("%0.1fmin", value / 60);
-  return ns::stringWithFormat("%0.1fs", value);
+  return corvane::app::valueText(value, measure == Measure::Plays);
 }
 
 namespace {
