@@ -21,10 +21,8 @@
 #include "QuartzCore/CARenderer.h"
 #include "QuartzCore/CGContext.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIView.h"
-
-class UIAlertView;
-class UIImage;
 
 class UIRenderer : public CALayerDrawDelegate {
  public:

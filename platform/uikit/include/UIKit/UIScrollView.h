@@ -30,9 +30,8 @@
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIGestureRecognizer.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIView.h"
-
-class UIScrollView;
 
 // The scroll view's delegate: an objc object that also implements this
 // interface. Every method does nothing by default.

@@ -7,9 +7,8 @@
 
 #include "UIKit/UIControl.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UILabel.h"
-
-class UITextField;
 
 // The field's delegate: an objc object that also implements this interface.
 // Every method has the platform's default answer.

@@ -14,6 +14,7 @@
 // run loop's clock. The completion runs later, from the main run loop: after
 // the delay and duration, also when they are 0, or earlier (finished = false)
 // when every animation of the block was replaced or removed before its end.
+// The engine behind this is UIViewAnimation (src/UIViewAnimation.h).
 #pragma once
 
 #include <functional>
@@ -24,11 +25,8 @@
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIColor.h"
 #include "UIKit/UIGeometry.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIResponder.h"
-
-class UIViewController;
-class UIWindow;
-class UIGestureRecognizer;
 
 using UIViewAutoresizing = NSUInteger;
 enum : NSUInteger {
