@@ -420,6 +420,12 @@ UIResponder* UIView::nextResponder() const {
   return superview_;
 }
 
+// --- drawing ---------------------------------------------------------------------------
+
+void UIView::drawContent(UIDrawing&, CGRect) const {}
+void UIView::drawOverlay(UIDrawing&, CGRect) const {}
+void UIView::digestContent(UIDigest&) const {}
+
 // --- presentation ----------------------------------------------------------------------
 
 CGRect UIView::presentationFrame() const {

@@ -24,6 +24,9 @@ class UISlider : public UIControl {
   bool continueTrackingWithTouch(UITouch* touch, UIEvent* event) override;
   void endTrackingWithTouch(UITouch* touch, UIEvent* event) override;
 
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
+
  private:
   void trackTo(UITouch* touch);
   float value_ = 0;

@@ -79,6 +79,9 @@ class UITextField : public UIControl, public UIKeyInput {
   void touchesEnded(UITouch* touch, UIEvent* event) override;
   std::optional<std::string> displayedText() const override { return text_; }
 
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
+
  private:
   UITextFieldDelegate* typedDelegate() const;
   std::string text_;

@@ -212,6 +212,20 @@ class UIView : public UIResponder {
   // give theirs; other views give none.
   virtual std::optional<std::string> displayedText() const { return std::nullopt; }
 
+  // --- drawing (asked by the renderer; see UIDrawing.h) ----------------------
+  // What the view draws besides its layer (text, images), in its own
+  // coordinates: bounds are its presentation bounds. Content goes above the
+  // background and below the subviews, the overlay above the subviews and
+  // the border. The defaults draw nothing.
+  virtual void drawContent(UIDrawing& drawing, CGRect bounds) const;
+  virtual void drawOverlay(UIDrawing& drawing, CGRect bounds) const;
+  // Adds whatever decides what drawContent and drawOverlay draw to the
+  // screen's digest, so a change of it redraws the screen.
+  virtual void digestContent(UIDigest& digest) const;
+  // Whether the view moves by itself now, without an animation (a scroll
+  // view being dragged or gliding): the screen keeps redrawing meanwhile.
+  virtual bool isMovingByItself() const { return false; }
+
  protected:
   // Sets a layer property, with an animation when inside an animation block.
   void setAnimatableLayerValue(const char* keyPath, const CAValue& value);
