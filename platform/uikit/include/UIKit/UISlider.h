@@ -12,6 +12,7 @@ class UISlider : public UIControl {
   float value() const { return value_; }
   // Clamped to the range.
   void setValue(float value);
+  // The platform's animated form, for its callers: the thumb moves at once.
   void setValue(float value, bool /*animated*/) { setValue(value); }
   float minimumValue() const { return min_; }
   void setMinimumValue(float v);

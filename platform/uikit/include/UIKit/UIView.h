@@ -91,6 +91,8 @@ class UIView : public UIResponder {
   virtual void setBackgroundColor(UIColor* color);
   bool clipsToBounds() const;
   void setClipsToBounds(bool clips);
+  // Kept for code written against the platform: the renderer blends every
+  // view and never reads it.
   bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
   UIViewContentMode contentMode() const { return contentMode_; }
@@ -105,6 +107,7 @@ class UIView : public UIResponder {
   // --- interaction ----------------------------------------------------------
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
   void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+  // Kept for code written against the platform: touches are single-finger.
   bool isMultipleTouchEnabled() const { return multipleTouchEnabled_; }
   void setMultipleTouchEnabled(bool enabled) { multipleTouchEnabled_ = enabled; }
 
