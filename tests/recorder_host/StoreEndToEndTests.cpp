@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CorvaneStore/StoreLayout.h"
 #include "Foundation/PropertyList.h"
 #include "HostTestSupport.h"
 #include "TestSupport.h"
@@ -20,8 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kStore = "/var/mobile/Documents/Corvane/";
 
 std::string state(double at, const char* title, double position, bool playing,
                   const char* album = "Alb") {
@@ -35,7 +34,7 @@ std::string state(double at, const char* title, double position, bool playing,
 }
 
 ns::PlistDictionary dayFile(const std::string& day, const std::string& file) {
-  return ns::dictionaryWithContentsOfFile(std::string(kStore) + "EverydayData/" + day + "/" + file)
+  return ns::dictionaryWithContentsOfFile(corvane::dayFilePath(day, file.c_str()))
       .value_or(ns::PlistDictionary{{"unreadable", "yes"}});
 }
 
@@ -88,10 +87,8 @@ TEST_F(StoreEndToEnd, AReplayAtPositionZeroCountsAgain) {
 
 TEST_F(StoreEndToEnd, AStreamIsNotRecordedButTheDayIs) {
   run(state(1.5, "http://radio.example/live", 10, true, nullptr), 10);
-  EXPECT_EQ(ns::dictionaryWithContentsOfFile(std::string(kStore) + "MusicIntData.plist"),
-            ns::PlistDictionary{});
-  EXPECT_EQ(ns::arrayWithContentsOfFile(std::string(kStore) + "DateArray.plist"),
-            (ns::PlistArray{"2015-03-05"}));
+  EXPECT_EQ(ns::dictionaryWithContentsOfFile(corvane::kMusicIntDataPath), ns::PlistDictionary{});
+  EXPECT_EQ(ns::arrayWithContentsOfFile(corvane::kDateArrayPath), (ns::PlistArray{"2015-03-05"}));
   EXPECT_EQ(dayFile("2015-03-05", "MusicTime.plist"), ns::PlistDictionary{});
   EXPECT_EQ(dayFile("2015-03-05", "MusicAlbum.plist"), ns::PlistDictionary{});
 }
@@ -99,7 +96,7 @@ TEST_F(StoreEndToEnd, AStreamIsNotRecordedButTheDayIs) {
 TEST_F(StoreEndToEnd, ADayCrossingMidnightStartsANewDayFolder) {
   // Ticks at 23:59:52 .. 23:59:59 and 00:00:00 .. 00:00:09.
   run(state(0.5, "T", 10, true), 20, "2015-03-05T23:59:50");
-  EXPECT_EQ(ns::arrayWithContentsOfFile(std::string(kStore) + "DateArray.plist"),
+  EXPECT_EQ(ns::arrayWithContentsOfFile(corvane::kDateArrayPath),
             (ns::PlistArray{"2015-03-05", "2015-03-06"}));
   EXPECT_EQ(dayFile("2015-03-05", "MusicTime.plist"), (ns::PlistDictionary{{"0", "8"}}));
   EXPECT_EQ(dayFile("2015-03-05", "MusicNumber.plist"), (ns::PlistDictionary{{"0", "1"}}));
@@ -110,7 +107,7 @@ TEST_F(StoreEndToEnd, ADayCrossingMidnightStartsANewDayFolder) {
 }
 
 TEST_F(StoreEndToEnd, AMissingStoreFolderAlertsOnceAndStopsSampling) {
-  fs::remove_all(device.root.host(kStore));
+  fs::remove_all(device.root.host(corvane::kStoreRoot));
   std::string script = "wait 5\ndump " + device.root.host("/first.json") +
                        "\nalert dismiss\nwait 10\ndump " + device.root.host("/later.json") +
                        "\nquit\n";
@@ -126,13 +123,14 @@ TEST_F(StoreEndToEnd, AMissingStoreFolderAlertsOnceAndStopsSampling) {
             "\"button\": \"Okay\", \"visible\": true}\n ]}\n");
   EXPECT_NE(testsupport::readHostFile(device.root.host("/later.json")).find("\"alerts\": []"),
             std::string::npos);
-  EXPECT_FALSE(fs::exists(device.root.host(kStore)));
+  EXPECT_FALSE(fs::exists(device.root.host(corvane::kStoreRoot)));
 }
 
 }  // namespace
 
 TEST_F(StoreEndToEnd, TemporaryFilesOfAnInterruptedWriteAreRemovedAtStart) {
-  std::string leftover = device.root.host(std::string(kStore) + ".corvane-tmp-crashed");
+  std::string leftover =
+      device.root.host(std::string(corvane::kStoreRoot) + ".corvane-tmp-crashed");
   testsupport::writeHostFile(leftover, "half a plist");
   run(state(1.5, "Song T", 42, true), 5);
   EXPECT_FALSE(fs::exists(leftover));

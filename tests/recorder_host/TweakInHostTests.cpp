@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CorvaneStore/StoreLayout.h"
 #include "Foundation/Log.h"
 #include "Foundation/PropertyList.h"
 #include "SpringBoard/ControlCenter.h"
@@ -21,8 +22,6 @@ namespace fs = std::filesystem;
 using objc::id;
 using objc::IMP;
 using objc::SEL;
-
-constexpr const char* kStore = "/var/mobile/Documents/Corvane/";
 
 // Counts of the tweak's added methods, seen through hooks of our own.
 int g_firstMediaRuns = 0;
@@ -63,7 +62,7 @@ class TweakInHost : public testing::Test {
   void SetUp() override {
     g_firstMediaRuns = g_samplingTicks = 0;
     g_layOutAtLoad = false;
-    fs::create_directories(root.host(kStore));
+    fs::create_directories(root.host(corvane::kStoreRoot));
   }
   void TearDown() override {
     UIAlertView::removeAll();
@@ -131,8 +130,7 @@ TEST_F(TweakInHost, LaunchPreloadsControlCenterAndSamplingFollowsTheLayout) {
   EXPECT_EQ(g_samplingTicks, 0);
   clock.advance(1);
   EXPECT_EQ(g_samplingTicks, 1);
-  EXPECT_EQ(ns::arrayWithContentsOfFile(std::string(kStore) + "DateArray.plist"),
-            (ns::PlistArray{"2015-03-05"}));
+  EXPECT_EQ(ns::arrayWithContentsOfFile(corvane::kDateArrayPath), (ns::PlistArray{"2015-03-05"}));
   // The brightness row was wrapped by the same layout pass.
   UIView* slider = controlCenter->brightnessSection()->slider();
   EXPECT_TRUE(slider->superview()->isKindOfClass(objc::objc_getClass("CVScrollView")));
@@ -148,7 +146,7 @@ TEST_F(TweakInHost, AHostViewWithoutTheFieldsIsReportedOnceAndNotSampled) {
   EXPECT_EQ(g_samplingTicks, 7);
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_TRUE(log.contains("UIView has no field _trackInformationView")) << log.lines()[0];
-  EXPECT_FALSE(fs::exists(root.host(std::string(kStore) + "DateArray.plist")));
+  EXPECT_FALSE(fs::exists(root.host(corvane::kDateArrayPath)));
 }
 
 class LaunchPage : public TweakInHost {

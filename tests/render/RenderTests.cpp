@@ -269,7 +269,7 @@ TEST_F(Drawing, TextTakesTheLabelsColourInTheStandInFaces) {
 
   // The stand-in faces are found: the two fonts measure differently.
   auto width = [&](objc::Ref<UIFont> font) {
-    return picture->measureText("Time Number 2015", UIRenderer::textStyleFor(font.get(), {})).width;
+    return picture->measureText("Time Number 2015", UIDrawing::textStyleFor(font.get(), {})).width;
   };
   EXPECT_NE(width(UIFont::fontWithName("Futura", 20)), width(UIFont::systemFontOfSize(20)));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,33 @@ TEST_F(Animation, HiddenIsNotAnimated) {
       nullptr);
   EXPECT_FALSE(v->isHidden());
   EXPECT_FALSE(v->layer()->presentationState().hidden);
+}
+
+TEST_F(Animation, ABlockLeftByAnExceptionLeavesNoBlockOpen) {
+  auto v = objc::make<UIView>(CGRectMake(0, 0, 100, 100));
+  EXPECT_THROW(UIView::animateWithDuration(1,
+                                           [&] {
+                                             v->setAlpha(0.5);
+                                             throw std::runtime_error("in the block");
+                                           }),
+               std::runtime_error);
+  EXPECT_THROW(UIView::performWithoutAnimation([] { throw std::runtime_error("without"); }),
+               std::runtime_error);
+  EXPECT_FALSE(UIView::isInAnimationBlock());
+  v->setCenter(CGPointMake(10, 10));
+  EXPECT_EQ(v->presentationCenter(), CGPointMake(10, 10));  // at once, outside any block
+
+  // An inner block that throws gives the outer block its own context back.
+  UIView::animateWithDuration(1, [&] {
+    try {
+      UIView::performWithoutAnimation([] { throw std::runtime_error("inner"); });
+    } catch (const std::runtime_error&) {
+    }
+    v->setCenter(CGPointMake(110, 10));
+  });
+  EXPECT_EQ(v->presentationCenter(), CGPointMake(10, 10));
+  clock.advance(1);
+  EXPECT_EQ(v->presentationCenter(), CGPointMake(110, 10));
 }
 
 TEST_F(Animation, ScreenFrameUsesPresentationValuesOfAncestors) {

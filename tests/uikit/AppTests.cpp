@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -333,6 +334,14 @@ TEST_F(App, DumpEscapesText) {
                       " 点击\""),
             std::string::npos)
       << json;
+  // The whole dump is valid JSON, a tab and DEL in an alert included.
+  auto alert = objc::make<UIAlertView>("t\tab\x7f", "\xc3", nullptr, "OK");
+  alert->show();
+  auto parsed = nlohmann::json::parse(UIAutomation::dumpJSON(), nullptr, false);
+  ASSERT_FALSE(parsed.is_discarded()) << UIAutomation::dumpJSON();
+  EXPECT_EQ(parsed["views"][0]["children"][0]["frame"], nlohmann::json::parse("[0, 0, 1, 1]"));
+  EXPECT_EQ(parsed["alerts"][0]["title"], "t\tab\x7f");
+  EXPECT_EQ(parsed["alerts"][0]["message"], "\xEF\xBF\xBD");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "UIKit/UIKit.h"
+#include "UIKit/UILayoutScheduler.h"
 #include "UIKitFixture.h"
 
 namespace {
@@ -204,6 +205,54 @@ TEST_F(ViewTest, ControllersLoadTheirViewOnceAndLayoutRunsFromTheRunLoopThroughH
                             "v@:");
 }
 
+// Notes its layout passes in a shared log.
+class LoggingView : public UIView {
+  OBJC_CLASS(LoggingView)
+ public:
+  using UIView::UIView;
+  void layoutSubviews() override { *log += name + " "; }
+  std::string name;
+  std::string* log = nullptr;
+};
+
+TEST_F(ViewTest, TheLayoutPassVisitsRegisteredRootsOnceInOrderUntilTheyLeave) {
+  std::string log;
+  auto root = [&](const char* name) {
+    auto view = objc::make<LoggingView>(CGRectMake(0, 0, 10, 10));
+    view->name = name;
+    view->log = &log;
+    return view;
+  };
+  auto a = root("a"), b = root("b");
+  UILayoutScheduler& scheduler = UILayoutScheduler::shared();
+  scheduler.addRoot(b);
+  scheduler.addRoot(a);
+  scheduler.addRoot(b);  // already there
+  scheduler.schedule();
+  scheduler.schedule();
+  EXPECT_EQ(log, "");  // from the run loop, not inside the call
+  clock.advance(0);
+  EXPECT_EQ(log, "b a ");
+  a->setNeedsLayout();  // not in a window: asks for no pass itself
+  scheduler.removeRoot(b);
+  scheduler.layoutIfNeeded();
+  EXPECT_EQ(log, "b a a ");
+  scheduler.removeRoot(a);
+
+  // A window registers itself and leaves when it goes.
+  {
+    auto window = objc::make<UIWindow>();
+    auto* inside = addView<LoggingView>(window, CGRectMake(0, 0, 10, 10));
+    inside->name = "w";
+    inside->log = &log;
+    clock.advance(0);
+    EXPECT_EQ(log, "b a a w ");
+  }
+  scheduler.schedule();
+  clock.advance(0);
+  EXPECT_EQ(log, "b a a w ");
+}
+
 TEST_F(ViewTest, ScreenProfilesFromTheEnvironment) {
   double w, h, s;
   EXPECT_TRUE(UIScreen::parseProfile("375x667@3", &w, &h, &s));
@@ -245,3 +294,4 @@ TEST_F(ViewTest, ImagesReadTheirSizeFromThePNGHeader) {
 
 OBJC_CLASS_IMPL(LayoutController, UIViewController, nullptr)
 OBJC_CLASS_IMPL(CountingView, UIView, nullptr)
+OBJC_CLASS_IMPL(LoggingView, UIView, nullptr)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
 
@@ -44,89 +45,72 @@ Status fail(std::string* message, int line, const std::string& what) {
   return Status::Error;
 }
 
-// Numbers with at most two decimals, without trailing zeros: 20, 246.15, 0.5.
-std::string jsonNumber(double v) {
-  char buf[48];
+// The dump is built as a JSON document and written one view a line (its
+// fields inline, its children on the lines below, indented) so it reads and
+// greps well; every value is written by the library.
+using Json = nlohmann::ordered_json;
+
+// A number with at most two decimals, as printf's %.2f rounds it; a whole
+// number is written without a fraction (20, 246.15, 0.5).
+Json roundedNumber(double v) {
+  char buf[400];
   std::snprintf(buf, sizeof buf, "%.2f", v);
-  std::string s = buf;
-  if (s.find('.') != std::string::npos) {
-    while (s.back() == '0') s.pop_back();
-    if (s.back() == '.') s.pop_back();
-  }
-  if (s == "-0") s = "0";
-  return s;
+  double rounded = std::strtod(buf, nullptr);
+  if (std::trunc(rounded) == rounded && std::fabs(rounded) < 9e18)
+    return static_cast<int64_t>(rounded);
+  return rounded;
 }
 
-// A JSON string: quotes, backslashes and control characters escaped, invalid
-// UTF-8 replaced with U+FFFD.
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      if (c == '"' || c == '\\') {
-        out += '\\';
-        out += static_cast<char>(c);
-      } else if (c == '\n') {
-        out += "\\n";
-      } else if (c == '\t') {
-        out += "\\t";
-      } else if (c == '\r') {
-        out += "\\r";
-      } else if (c < 0x20 || c == 0x7F) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\u%04x", c);
-        out += buf;
-      } else {
-        out += static_cast<char>(c);
-      }
-      ++i;
-      continue;
-    }
-    int len = c >= 0xF0 && c <= 0xF4   ? 4
-              : c >= 0xE0 && c <= 0xEF ? 3
-              : c >= 0xC2 && c <= 0xDF ? 2
-                                       : 0;
-    bool ok = len > 0 && i + static_cast<size_t>(len) <= text.size();
-    uint32_t cp = ok ? (c & (0x7F >> len)) : 0;
-    for (int k = 1; ok && k < len; ++k) {
-      auto cc = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
-      if ((cc & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-    if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-               (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))))
-      ok = false;
-    if (ok) {
-      out.append(text, i, static_cast<size_t>(len));
-      i += static_cast<size_t>(len);
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
-  return out + "\"";
+// Invalid UTF-8 in a text becomes U+FFFD.
+std::string scalarText(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-void dumpView(const UIView* view, int depth, std::string& out) {
-  std::string pad(static_cast<size_t>(depth) * 2, ' ');
+// A value on one line, a blank after each ':' and ','.
+std::string oneLine(const Json& value) {
+  std::string out;
+  if (value.is_object()) {
+    for (const auto& item : value.items())
+      out += (out.empty() ? "{" : ", ") + scalarText(item.key()) + ": " + oneLine(item.value());
+    return out.empty() ? "{}" : out + "}";
+  }
+  if (value.is_array()) {
+    for (const Json& element : value) out += (out.empty() ? "[" : ", ") + oneLine(element);
+    return out.empty() ? "[]" : out + "]";
+  }
+  return scalarText(value);
+}
+
+Json viewDocument(const UIView* view) {
   CGRect f = view->frameOnScreen();
-  out += pad + "{\"class\": " + jsonString(view->className()) + ", \"frame\": [" +
-         jsonNumber(f.origin.x) + ", " + jsonNumber(f.origin.y) + ", " + jsonNumber(f.size.width) +
-         ", " + jsonNumber(f.size.height) +
-         "], \"alpha\": " + jsonNumber(view->presentationAlpha()) +
-         ", \"hidden\": " + (view->isHidden() ? "true" : "false");
-  if (auto text = view->displayedText()) out += ", \"text\": " + jsonString(*text);
-  out += ", \"children\": [";
-  const auto& children = view->subviews();
+  Json out;
+  out["class"] = view->className();
+  out["frame"] = {roundedNumber(f.origin.x), roundedNumber(f.origin.y), roundedNumber(f.size.width),
+                  roundedNumber(f.size.height)};
+  out["alpha"] = roundedNumber(view->presentationAlpha());
+  out["hidden"] = view->isHidden();
+  if (auto text = view->displayedText()) out["text"] = *text;
+  Json children = Json::array();
+  for (const auto& child : view->subviews()) children.push_back(viewDocument(child));
+  out["children"] = std::move(children);
+  return out;
+}
+
+void writeView(const Json& view, size_t depth, std::string& out) {
+  std::string pad(depth * 2, ' '), fields;
+  for (const auto& item : view.items())
+    if (item.key() != "children")
+      fields +=
+          (fields.empty() ? "{" : ", ") + scalarText(item.key()) + ": " + oneLine(item.value());
+  out += pad + fields + ", \"children\": [";
+  const Json& children = view.at("children");
   if (children.empty()) {
     out += "]}";
     return;
   }
   out += "\n";
   for (size_t i = 0; i < children.size(); ++i) {
-    dumpView(children[i], depth + 1, out);
+    writeView(children[i], depth + 1, out);
     out += i + 1 < children.size() ? ",\n" : "\n";
   }
   out += pad + "]}";
@@ -265,24 +249,26 @@ UIAutomation::Status UIAutomation::runScriptFile(const std::string& hostPath,
 }
 
 std::string UIAutomation::dumpJSON() {
+  Json views = Json::array(), alerts = Json::array();
+  for (UIWindow* window : UIWindow::allWindows()) views.push_back(viewDocument(window));
+  for (UIAlertView* a : UIAlertView::alerts()) {
+    Json alert;
+    alert["title"] = a->title();
+    alert["message"] = a->message();
+    alert["button"] =
+        a->buttonTitleAtIndex(a->cancelButtonIndex() >= 0 ? a->cancelButtonIndex() : 0);
+    alert["visible"] = a->isVisible();
+    alerts.push_back(std::move(alert));
+  }
+
   std::string out = "{\"views\": [";
-  auto windows = UIWindow::allWindows();
-  if (!windows.empty()) out += "\n";
-  for (size_t i = 0; i < windows.size(); ++i) {
-    dumpView(windows[i], 1, out);
-    out += i + 1 < windows.size() ? ",\n" : "\n";
+  if (!views.empty()) out += "\n";
+  for (size_t i = 0; i < views.size(); ++i) {
+    writeView(views[i], 1, out);
+    out += i + 1 < views.size() ? ",\n" : "\n";
   }
   out += "],\n \"alerts\": [";
-  auto alerts = UIAlertView::alerts();
-  for (size_t i = 0; i < alerts.size(); ++i) {
-    UIAlertView* a = alerts[i];
-    out += (i ? ",\n  " : "\n  ");
-    out += "{\"title\": " + jsonString(a->title()) + ", \"message\": " + jsonString(a->message()) +
-           ", \"button\": " +
-           jsonString(
-               a->buttonTitleAtIndex(a->cancelButtonIndex() >= 0 ? a->cancelButtonIndex() : 0)) +
-           ", \"visible\": " + (a->isVisible() ? "true" : "false") + "}";
-  }
+  for (size_t i = 0; i < alerts.size(); ++i) out += (i ? ",\n  " : "\n  ") + oneLine(alerts[i]);
   if (!alerts.empty()) out += "\n ";
   out += "]}\n";
   return out;

@@ -1,5 +1,7 @@
 #include "UIKit/UIButton.h"
 
+#include "UIKit/UIDrawing.h"
+
 OBJC_CLASS_IMPL(UIButton, UIControl, nullptr)
 
 UIButton::UIButton(CGRect frame)
@@ -101,4 +103,40 @@ UILabel* UIButton::titleLabel() const {
 std::optional<std::string> UIButton::displayedText() const {
   if (titles_.empty()) return std::nullopt;
   return currentTitle();
+}
+
+void UIButton::drawContent(UIDrawing& drawing, CGRect bounds) const {
+  CGContext& context = drawing.context();
+  double darken = isHighlighted() ? 0.3 : 0;
+  if (const CGImage* image = drawing.imageFor(currentBackgroundImage()))
+    context.drawImage(*image, bounds, darken);
+  if (UIImage* picture = currentImage())
+    if (const CGImage* image = drawing.imageFor(picture))
+      context.drawImage(
+          *image, UIDrawing::placeImage(picture->size(), bounds, UIViewContentModeCenter), darken);
+  std::string title = currentTitle();
+  if (title.empty()) return;
+  CGTextStyle style = UIDrawing::textStyleFor(titleLabel()->font(), CGColorOf(currentTitleColor()));
+  switch (contentHorizontalAlignment()) {
+    case UIControlContentHorizontalAlignment::Left:
+      style.alignment = CGTextAlignment::Left;
+      break;
+    case UIControlContentHorizontalAlignment::Right:
+      style.alignment = CGTextAlignment::Right;
+      break;
+    default:
+      style.alignment = CGTextAlignment::Center;
+  }
+  if (isHighlighted() && type_ == UIButtonTypeSystem)
+    style.color = UIDrawing::withAlpha(style.color, 0.2);
+  context.drawText(title, style, bounds);
+}
+
+void UIButton::digestContent(UIDigest& d) const {
+  d.text(currentTitle());
+  d.color(CGColorOf(currentTitleColor()));
+  d.pointer(currentBackgroundImage());
+  d.pointer(currentImage());
+  d.number(isHighlighted());
+  d.font(titleLabel()->font());
 }

@@ -1,108 +1,28 @@
 #include "UIKit/UIRenderer.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
-#include <cstring>
 
-#include "Foundation/RunLoop.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIAlertView.h"
-#include "UIKit/UIButton.h"
-#include "UIKit/UIImageView.h"
-#include "UIKit/UILabel.h"
 #include "UIKit/UIScreen.h"
-#include "UIKit/UIScrollView.h"
-#include "UIKit/UISlider.h"
-#include "UIKit/UITableView.h"
-#include "UIKit/UITableViewCell.h"
-#include "UIKit/UITextField.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
 
 // The platform's look for what the model leaves open.
 constexpr CGColor kScreenBlack{0, 0, 0, 1};
-constexpr CGColor kPlaceholderGrey{0.7, 0.7, 0.7, 1};
-constexpr CGColor kCaretBlue{0.26, 0.42, 0.95, 1};
-constexpr CGColor kSeparatorGrey{0.78, 0.78, 0.8, 1};
-constexpr CGColor kTintBlue{0, 0.478, 1, 1};
 constexpr CGColor kAlertDim{0, 0, 0, 0.4};
 constexpr CGColor kAlertPanel{0.97, 0.97, 0.97, 1};
 constexpr CGColor kAlertRule{0.8, 0.8, 0.8, 1};
-constexpr double kSeparatorInset = 15;
 constexpr double kAlertWidth = 270;
 constexpr double kAlertPadding = 16;
 constexpr double kAlertButtonHeight = 44;
 constexpr double kPanelCornerRadius = 10;
 
-std::string lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-CGColor withAlpha(CGColor c, double factor) {
-  c.alpha *= factor;
-  return c;
-}
-
-CGColor colorOf(const UIColor* color, CGColor fallback) {
-  return color ? color->CGColor() : fallback;
-}
-
-CGTextAlignment alignmentOf(NSTextAlignment a) {
-  switch (a) {
-    case NSTextAlignmentCenter:
-      return CGTextAlignment::Center;
-    case NSTextAlignmentRight:
-      return CGTextAlignment::Right;
-    default:
-      return CGTextAlignment::Left;
-  }
-}
-
-// Where an image goes in a rectangle for a view's content mode.
-CGRect placeImage(CGSize image, CGRect box, UIViewContentMode mode) {
-  double w = image.width, h = image.height;
-  if (w <= 0 || h <= 0) return box;
-  double bx = box.origin.x, by = box.origin.y, bw = box.size.width, bh = box.size.height;
-  switch (mode) {
-    case UIViewContentModeScaleToFill:
-    case UIViewContentModeRedraw:
-      return box;
-    case UIViewContentModeScaleAspectFit:
-    case UIViewContentModeScaleAspectFill: {
-      double f = mode == UIViewContentModeScaleAspectFit ? std::min(bw / w, bh / h)
-                                                         : std::max(bw / w, bh / h);
-      w *= f;
-      h *= f;
-      return CGRectMake(bx + (bw - w) / 2, by + (bh - h) / 2, w, h);
-    }
-    default:
-      break;
-  }
-  // The others keep the image's size and pin it to a side or the centre.
-  double x = bx + (bw - w) / 2, y = by + (bh - h) / 2;
-  if (mode == UIViewContentModeLeft || mode == UIViewContentModeTopLeft ||
-      mode == UIViewContentModeBottomLeft)
-    x = bx;
-  if (mode == UIViewContentModeRight || mode == UIViewContentModeTopRight ||
-      mode == UIViewContentModeBottomRight)
-    x = bx + bw - w;
-  if (mode == UIViewContentModeTop || mode == UIViewContentModeTopLeft ||
-      mode == UIViewContentModeTopRight)
-    y = by;
-  if (mode == UIViewContentModeBottom || mode == UIViewContentModeBottomLeft ||
-      mode == UIViewContentModeBottomRight)
-    y = by + bh - h;
-  return CGRectMake(x, y, w, h);
-}
-
-// The table a cell is a row of, if any.
-UITableView* tableOf(UITableViewCell* cell) {
-  for (UIView* v = cell->superview(); v; v = v->superview())
-    if (auto* table = dynamic_cast<UITableView*>(v)) return table;
-  return nullptr;
+// The view a layer backs, if any.
+UIView* viewOf(CALayer* layer) {
+  auto* view = dynamic_cast<UIView*>(layer->delegate());
+  return view && view->layer() == layer ? view : nullptr;
 }
 
 // Everything drawn from the windows down, root first.
@@ -119,124 +39,10 @@ std::vector<UIWindow*> visibleWindows() {
   return out;
 }
 
-// FNV-1a over the values that decide the picture.
-class Digest {
- public:
-  void bytes(const void* p, size_t n) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (size_t i = 0; i < n; ++i) h_ = (h_ ^ b[i]) * 1099511628211ULL;
-  }
-  void number(double v) { bytes(&v, sizeof v); }
-  void text(const std::string& s) {
-    number(static_cast<double>(s.size()));
-    bytes(s.data(), s.size());
-  }
-  void pointer(const void* p) { bytes(&p, sizeof p); }
-  void rect(CGRect r) {
-    number(r.origin.x);
-    number(r.origin.y);
-    number(r.size.width);
-    number(r.size.height);
-  }
-  void color(const CGColorRef& c) {
-    number(c ? 1 : 0);
-    if (!c) return;
-    number(c->red);
-    number(c->green);
-    number(c->blue);
-    number(c->alpha);
-  }
-  void value(const CAValue& v) {
-    number(static_cast<double>(v.kind()));
-    if (v.kind() == CAValue::Kind::Color) return color(v.color());
-    CGRect r = v.rect();
-    rect(r);
-  }
-  uint64_t result() const { return h_; }
-
- private:
-  uint64_t h_ = 1469598103934665603ULL;
-};
-
-void digestFont(Digest& d, const UIFont* font) {
-  d.text(font ? font->fontName() : std::string());
-  d.number(font ? font->pointSize() : 0);
-}
-
-void digestView(Digest& d, UIView* view) {
-  d.pointer(view->className());
-  if (auto* label = dynamic_cast<UILabel*>(view)) {
-    d.text(label->text());
-    digestFont(d, label->font());
-    d.color(CGColorOf(label->textColor()));
-    d.number(static_cast<double>(label->textAlignment()));
-    d.number(static_cast<double>(label->numberOfLines()));
-    d.number(label->isEnabled());
-    d.number(label->adjustsFontSizeToFitWidth());
-  } else if (auto* button = dynamic_cast<UIButton*>(view)) {
-    d.text(button->currentTitle());
-    d.color(CGColorOf(button->currentTitleColor()));
-    d.pointer(button->currentBackgroundImage());
-    d.pointer(button->currentImage());
-    d.number(button->isHighlighted());
-    digestFont(d, button->titleLabel()->font());
-  } else if (auto* field = dynamic_cast<UITextField*>(view)) {
-    d.text(field->text());
-    d.text(field->placeholder());
-    digestFont(d, field->font());
-    d.color(CGColorOf(field->textColor()));
-    d.number(static_cast<double>(field->textAlignment()));
-    d.number(static_cast<double>(field->borderStyle()));
-    d.number(field->isFirstResponder());
-  } else if (auto* slider = dynamic_cast<UISlider*>(view)) {
-    d.number(slider->value());
-    d.number(slider->minimumValue());
-    d.number(slider->maximumValue());
-  } else if (auto* imageView = dynamic_cast<UIImageView*>(view)) {
-    d.pointer(imageView->image());
-    d.number(static_cast<double>(imageView->contentMode()));
-  } else if (auto* cell = dynamic_cast<UITableViewCell*>(view)) {
-    if (UITableView* table = tableOf(cell)) {
-      d.number(static_cast<double>(table->separatorStyle()));
-      d.color(CGColorOf(table->separatorColor()));
-    }
-  }
-}
-
 }  // namespace
 
 UIRenderer::UIRenderer() : renderer_(this) {}
 UIRenderer::~UIRenderer() = default;
-
-// --- fonts -------------------------------------------------------------------
-
-std::string UIRenderer::fontFamilyFor(const std::string& fontName) {
-  std::string name = lower(fontName);
-  if (name.find("futura") != std::string::npos) return "URW Gothic";
-  if (name.empty() || name.find("helvetica") != std::string::npos ||
-      name.find("arial") != std::string::npos || name.rfind(".sfui", 0) == 0 ||
-      name.rfind("system", 0) == 0)
-    return "Nimbus Sans";
-  // A family name as fontconfig knows it ("Foo-Bold" is family "Foo").
-  return fontName.substr(0, fontName.find('-'));
-}
-
-bool UIRenderer::fontIsBold(const std::string& fontName) {
-  std::string name = lower(fontName);
-  return name.find("bold") != std::string::npos || name.find("medium") != std::string::npos ||
-         name.find("heavy") != std::string::npos;
-}
-
-CGTextStyle UIRenderer::textStyleFor(const UIFont* font, const CGColorRef& color) {
-  CGTextStyle style;
-  if (font) {
-    style.family = fontFamilyFor(font->fontName());
-    style.bold = fontIsBold(font->fontName());
-    style.pointSize = font->pointSize();
-  }
-  style.color = color ? *color : CGColor{0, 0, 0, 1};
-  return style;
-}
 
 // --- screen ------------------------------------------------------------------
 
@@ -265,123 +71,20 @@ bool UIRenderer::writeScreenshot(const std::string& hostPath, double scale) {
   return renderScreen(scale)->writePNG(hostPath);
 }
 
-// --- view content ------------------------------------------------------------
-
-const CGImage* UIRenderer::imageFor(const UIImage* image) {
-  if (!image) return nullptr;
-  auto it = images_.find(image->hostPath());
-  if (it == images_.end())
-    it = images_.emplace(image->hostPath(), CGImage::loadPNG(image->hostPath())).first;
-  return it->second.get();
-}
+// --- view content: each view draws its own ------------------------------------
 
 void UIRenderer::drawLayerContent(CGContext& context, CALayer* layer) {
-  auto* view = dynamic_cast<UIView*>(layer->delegate());
-  if (!view || view->layer() != layer) return;
-  CGRect bounds = view->presentationBounds();
-
-  if (auto* label = dynamic_cast<UILabel*>(view)) {
-    if (label->text().empty()) return;
-    CGTextStyle style = textStyleFor(label->font(), CGColorOf(label->textColor()));
-    style.alignment = alignmentOf(label->textAlignment());
-    style.maxLines = static_cast<int>(std::max<NSInteger>(label->numberOfLines(), 0));
-    if (!label->isEnabled()) style.color = withAlpha(style.color, 0.44);
-    if (label->adjustsFontSizeToFitWidth() && style.maxLines == 1) {
-      double width = context.measureText(label->text(), style).width;
-      if (width > bounds.size.width && width > 0)
-        style.pointSize *= std::max(bounds.size.width / width, 0.5);
-    }
-    context.drawText(label->text(), style, bounds);
-  } else if (auto* button = dynamic_cast<UIButton*>(view)) {
-    double darken = button->isHighlighted() ? 0.3 : 0;
-    if (const CGImage* image = imageFor(button->currentBackgroundImage()))
-      context.drawImage(*image, bounds, darken);
-    if (UIImage* picture = button->currentImage())
-      if (const CGImage* image = imageFor(picture))
-        context.drawImage(*image, placeImage(picture->size(), bounds, UIViewContentModeCenter),
-                          darken);
-    std::string title = button->currentTitle();
-    if (title.empty()) return;
-    UILabel* titleLabel = button->titleLabel();
-    CGTextStyle style = textStyleFor(titleLabel->font(), CGColorOf(button->currentTitleColor()));
-    switch (button->contentHorizontalAlignment()) {
-      case UIControlContentHorizontalAlignment::Left:
-        style.alignment = CGTextAlignment::Left;
-        break;
-      case UIControlContentHorizontalAlignment::Right:
-        style.alignment = CGTextAlignment::Right;
-        break;
-      default:
-        style.alignment = CGTextAlignment::Center;
-    }
-    if (button->isHighlighted() && button->buttonType() == UIButtonTypeSystem)
-      style.color = withAlpha(style.color, 0.2);
-    context.drawText(title, style, bounds);
-  } else if (auto* field = dynamic_cast<UITextField*>(view)) {
-    CGRect box = bounds;
-    if (field->borderStyle() == UITextBorderStyleRoundedRect) {
-      context.fillRoundedRect(bounds, 5, {1, 1, 1, 1});
-      context.strokeRoundedRect(bounds, 5, 0.5, kSeparatorGrey);
-      box = CGRectInset(bounds, 7, 0);
-    } else if (field->borderStyle() != UITextBorderStyleNone) {
-      context.strokeRoundedRect(bounds, 0, 1, {0, 0, 0, 1});
-      box = CGRectInset(bounds, 4, 0);
-    }
-    bool placeholder = field->text().empty();
-    const std::string& text = placeholder ? field->placeholder() : field->text();
-    CGTextStyle style = textStyleFor(field->font(), CGColorOf(field->textColor()));
-    if (placeholder) style.color = kPlaceholderGrey;
-    style.alignment = alignmentOf(field->textAlignment());
-    context.drawText(text, style, box);
-    if (field->isFirstResponder()) {
-      // The caret after the last character.
-      double width = placeholder ? 0 : context.measureText(text, style).width;
-      width = std::min<double>(width, box.size.width);
-      double x = box.origin.x;
-      if (style.alignment == CGTextAlignment::Center)
-        x += (box.size.width + width) / 2;
-      else if (style.alignment == CGTextAlignment::Right)
-        x += box.size.width;
-      else
-        x += width;
-      double h = style.pointSize * 1.2;
-      double y = box.origin.y + (box.size.height - h) / 2;
-      x = std::min<double>(x + 1, box.origin.x + box.size.width - 2);
-      context.fillRect(CGRectMake(x, y, 2, h), kCaretBlue);
-    }
-  } else if (auto* slider = dynamic_cast<UISlider*>(view)) {
-    // A thin track, blue up to the value, and a round white thumb.
-    double range = slider->maximumValue() - slider->minimumValue();
-    double t = range > 0 ? (slider->value() - slider->minimumValue()) / range : 0;
-    double thumb = std::min<double>(bounds.size.height, 28);
-    double left = bounds.origin.x + thumb / 2,
-           width = std::max<double>(bounds.size.width - thumb, 0);
-    double midY = bounds.origin.y + bounds.size.height / 2;
-    double x = left + width * std::clamp(t, 0.0, 1.0);
-    context.fillRoundedRect(CGRectMake(left, midY - 1, width, 2), 1, kSeparatorGrey);
-    context.fillRoundedRect(CGRectMake(left, midY - 1, x - left, 2), 1, kCaretBlue);
-    CGRect knob = CGRectMake(x - thumb / 2, midY - thumb / 2, thumb, thumb);
-    context.fillRoundedRect(knob, thumb / 2, {1, 1, 1, 1});
-    context.strokeRoundedRect(knob, thumb / 2, 0.5, kSeparatorGrey);
-  } else if (auto* imageView = dynamic_cast<UIImageView*>(view)) {
-    UIImage* picture = imageView->image();
-    if (const CGImage* image = imageFor(picture))
-      context.drawImage(*image, placeImage(picture->size(), bounds, imageView->contentMode()));
+  if (UIView* view = viewOf(layer)) {
+    UIDrawing drawing(context, images_);
+    view->drawContent(drawing, view->presentationBounds());
   }
 }
 
 void UIRenderer::drawLayerOverlay(CGContext& context, CALayer* layer) {
-  auto* cell = dynamic_cast<UITableViewCell*>(layer->delegate());
-  if (!cell || cell->layer() != layer) return;
-  UITableView* table = tableOf(cell);
-  if (!table || table->separatorStyle() == UITableViewCellSeparatorStyleNone) return;
-  // A hairline: one pixel at any scale, along the bottom, inset at the left.
-  CGRect b = cell->presentationBounds();
-  double hairline = 1 / context.scale();
-  double y = b.origin.y + b.size.height - hairline / 2;
-  context.strokeLine(CGPointMake(b.origin.x + kSeparatorInset, y),
-                     CGPointMake(b.origin.x + b.size.width, y), hairline,
-                     colorOf(table->separatorColor(), kSeparatorGrey));
+  if (UIView* view = viewOf(layer)) {
+    UIDrawing drawing(context, images_);
+    view->drawOverlay(drawing, view->presentationBounds());
+  }
 }
 
 // --- alerts ------------------------------------------------------------------
@@ -394,7 +97,7 @@ CGContext& UIRenderer::measuringContext() {
 namespace {
 CGTextStyle alertStyle(double size, bool bold, CGColor color) {
   CGTextStyle s;
-  s.family = UIRenderer::fontFamilyFor(UIFont::systemFontName());
+  s.family = UIDrawing::fontFamilyFor(UIFont::systemFontName());
   s.pointSize = size;
   s.bold = bold;
   s.color = color;
@@ -456,7 +159,7 @@ void UIRenderer::drawAlert(CGContext& context, UIAlertView* alert) {
                        CGPointMake(b.origin.x + b.size.width, b.origin.y + hairline / 2), hairline,
                        kAlertRule);
     bool cancel = static_cast<long>(i) == alert->cancelButtonIndex();
-    CGTextStyle style = alertStyle(17, cancel, kTintBlue);
+    CGTextStyle style = alertStyle(17, cancel, UIDrawing::kTintBlue);
     style.maxLines = 1;
     context.drawText(alert->buttonTitleAtIndex(static_cast<long>(i)), style,
                      CGRectInset(b, kAlertPadding / 2, 0));
@@ -473,9 +176,7 @@ bool UIRenderer::isAnimating() {
   for (UIWindow* w : visibleWindows()) roots.push_back(w->layer());
   for (CALayer* root : roots) {
     forEachLayer(root, [&](CALayer* layer) {
-      if (auto* scroll = dynamic_cast<UIScrollView*>(layer->delegate()))
-        if (scroll->layer() == layer && (scroll->isDecelerating() || scroll->isDragging()))
-          moving = true;
+      if (UIView* view = viewOf(layer); view && view->isMovingByItself()) moving = true;
       for (const std::string& key : layer->animationKeys()) {
         CAAnimation* anim = layer->animationForKey(key);
         if (!anim) continue;
@@ -493,7 +194,7 @@ bool UIRenderer::isAnimating() {
 }
 
 uint64_t UIRenderer::screenDigest() {
-  Digest d;
+  UIDigest d;
   CGRect screen = UIScreen::mainScreen()->bounds();
   d.rect(screen);
   for (UIWindow* window : visibleWindows()) {
@@ -525,8 +226,10 @@ uint64_t UIRenderer::screenDigest() {
           d.value(shape->presentationValueForKeyPath(key));
         d.text(shape->lineCap());
       }
-      if (auto* view = dynamic_cast<UIView*>(layer->delegate()); view && view->layer() == layer)
-        digestView(d, view);
+      if (UIView* view = viewOf(layer)) {
+        d.pointer(view->className());
+        view->digestContent(d);
+      }
     });
   }
   for (UIAlertView* alert : UIAlertView::alerts()) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "UIKit/UIDrawing.h"
+
 OBJC_CLASS_IMPL(UISlider, UIControl, nullptr)
 
 UISlider::UISlider(CGRect frame) : UIControl(frame) {
@@ -51,4 +53,26 @@ bool UISlider::continueTrackingWithTouch(UITouch* touch, UIEvent*) {
 void UISlider::endTrackingWithTouch(UITouch*, UIEvent*) {
   if (changedWhileTracking_) sendActionsForControlEvents(UIControlEventValueChanged);
   changedWhileTracking_ = false;
+}
+
+void UISlider::drawContent(UIDrawing& drawing, CGRect bounds) const {
+  // A thin track, blue up to the value, and a round white thumb.
+  CGContext& context = drawing.context();
+  double range = max_ - min_;
+  double t = range > 0 ? (value_ - min_) / range : 0;
+  double thumb = std::min<double>(bounds.size.height, 28);
+  double left = bounds.origin.x + thumb / 2, width = std::max<double>(bounds.size.width - thumb, 0);
+  double midY = bounds.origin.y + bounds.size.height / 2;
+  double x = left + width * std::clamp(t, 0.0, 1.0);
+  context.fillRoundedRect(CGRectMake(left, midY - 1, width, 2), 1, UIDrawing::kSeparatorGrey);
+  context.fillRoundedRect(CGRectMake(left, midY - 1, x - left, 2), 1, UIDrawing::kCaretBlue);
+  CGRect knob = CGRectMake(x - thumb / 2, midY - thumb / 2, thumb, thumb);
+  context.fillRoundedRect(knob, thumb / 2, {1, 1, 1, 1});
+  context.strokeRoundedRect(knob, thumb / 2, 0.5, UIDrawing::kSeparatorGrey);
+}
+
+void UISlider::digestContent(UIDigest& d) const {
+  d.number(value_);
+  d.number(min_);
+  d.number(max_);
 }

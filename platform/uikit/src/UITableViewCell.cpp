@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include "UIKit/UIDrawing.h"
+#include "UIKit/UITableView.h"
+
 OBJC_CLASS_IMPL(UITableViewCell, UIView, nullptr)
 
 namespace {
 constexpr UIViewAutoresizing kFillParent =
     UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight;
 constexpr double kTextInset = 15;
+constexpr double kSeparatorInset = 15;
 }  // namespace
 
 UITableViewCell::UITableViewCell(UITableViewCellStyle style, std::string reuseIdentifier)
@@ -92,4 +96,30 @@ void UITableViewCell::layoutSubviews() {
   contentView_->setFrame(b);
   if (backgroundView_) backgroundView_->setFrame(b);
   if (shownSelectionView_) shownSelectionView_->setFrame(b);
+}
+
+UITableView* UITableViewCell::enclosingTableView() const {
+  for (UIView* v = superview(); v; v = v->superview())
+    if (auto* table = dynamic_cast<UITableView*>(v)) return table;
+  return nullptr;
+}
+
+void UITableViewCell::drawOverlay(UIDrawing& drawing, CGRect b) const {
+  UITableView* table = enclosingTableView();
+  if (!table || table->separatorStyle() == UITableViewCellSeparatorStyleNone) return;
+  // A hairline: one pixel at any scale.
+  CGContext& context = drawing.context();
+  double hairline = 1 / context.scale();
+  double y = b.origin.y + b.size.height - hairline / 2;
+  UIColor* color = table->separatorColor();
+  context.strokeLine(CGPointMake(b.origin.x + kSeparatorInset, y),
+                     CGPointMake(b.origin.x + b.size.width, y), hairline,
+                     color ? color->CGColor() : UIDrawing::kSeparatorGrey);
+}
+
+void UITableViewCell::digestContent(UIDigest& d) const {
+  if (UITableView* table = enclosingTableView()) {
+    d.number(static_cast<double>(table->separatorStyle()));
+    d.color(CGColorOf(table->separatorColor()));
+  }
 }

@@ -1,5 +1,9 @@
 #include "UIKit/UITextField.h"
 
+#include <algorithm>
+
+#include "UIKit/UIDrawing.h"
+
 OBJC_CLASS_IMPL(UITextField, UIControl, nullptr)
 
 UITextField::UITextField(CGRect frame)
@@ -78,4 +82,48 @@ void UITextField::touchesEnded(UITouch* touch, UIEvent* event) {
   bool inside = isEnabled() && pointInside(touch->locationInView(this), event);
   UIControl::touchesEnded(touch, event);
   if (inside) becomeFirstResponder();
+}
+
+void UITextField::drawContent(UIDrawing& drawing, CGRect bounds) const {
+  CGContext& context = drawing.context();
+  CGRect box = bounds;
+  if (borderStyle_ == UITextBorderStyleRoundedRect) {
+    context.fillRoundedRect(bounds, 5, {1, 1, 1, 1});
+    context.strokeRoundedRect(bounds, 5, 0.5, UIDrawing::kSeparatorGrey);
+    box = CGRectInset(bounds, 7, 0);
+  } else if (borderStyle_ != UITextBorderStyleNone) {
+    context.strokeRoundedRect(bounds, 0, 1, {0, 0, 0, 1});
+    box = CGRectInset(bounds, 4, 0);
+  }
+  bool placeholder = text_.empty();
+  const std::string& text = placeholder ? placeholder_ : text_;
+  CGTextStyle style = UIDrawing::textStyleFor(font_.get(), CGColorOf(textColor_.get()));
+  if (placeholder) style.color = UIDrawing::kPlaceholderGrey;
+  style.alignment = UIDrawing::alignmentOf(alignment_);
+  context.drawText(text, style, box);
+  if (!isFirstResponder()) return;
+  // The caret after the last character.
+  double width = placeholder ? 0 : context.measureText(text, style).width;
+  width = std::min<double>(width, box.size.width);
+  double x = box.origin.x;
+  if (style.alignment == CGTextAlignment::Center)
+    x += (box.size.width + width) / 2;
+  else if (style.alignment == CGTextAlignment::Right)
+    x += box.size.width;
+  else
+    x += width;
+  double h = style.pointSize * 1.2;
+  double y = box.origin.y + (box.size.height - h) / 2;
+  x = std::min<double>(x + 1, box.origin.x + box.size.width - 2);
+  context.fillRect(CGRectMake(x, y, 2, h), UIDrawing::kCaretBlue);
+}
+
+void UITextField::digestContent(UIDigest& d) const {
+  d.text(text_);
+  d.text(placeholder_);
+  d.font(font_.get());
+  d.color(CGColorOf(textColor_.get()));
+  d.number(static_cast<double>(alignment_));
+  d.number(static_cast<double>(borderStyle_));
+  d.number(isFirstResponder());
 }

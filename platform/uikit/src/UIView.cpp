@@ -1,105 +1,20 @@
 #include "UIKit/UIView.h"
 
 #include <algorithm>
-#include <cmath>
-#include <memory>
 
-#include "Foundation/RunLoop.h"
 #include "UIKit/UIGestureRecognizer.h"
+#include "UIKit/UILayoutScheduler.h"
 #include "UIKit/UIViewController.h"
-#include "UIKit/UIWindow.h"
+#include "UIViewAnimation.h"
 
 OBJC_CLASS_IMPL(UIView, UIResponder, nullptr)
 
-// --- animation blocks ----------------------------------------------------------
-
-namespace {
-
-// The animations of one block. The count starts at one for the block itself
-// and is released when the block's step has run, so the completion runs
-// exactly once, after the last animation stopped.
-struct AnimationGroup {
-  int pending = 1;
-  bool finished = true;
-  std::function<void(bool)> completion;
-
-  void release(bool animationFinished) {
-    if (!animationFinished) finished = false;
-    if (--pending > 0) return;
-    if (auto c = std::move(completion)) c(finished);
-  }
-};
-
-struct AnimationContext {
-  double duration;
-  double delay;
-  CAMediaTimingFunction timing;
-  std::shared_ptr<AnimationGroup> group;
-  bool enabled;  // false inside performWithoutAnimation
-};
-
-std::vector<AnimationContext>& contexts() {
-  static std::vector<AnimationContext> stack;
-  return stack;
-}
-
-bool& animationsEnabled() {
-  static bool enabled = true;
-  return enabled;
-}
-
-CAMediaTimingFunction curveFor(UIViewAnimationOptions options) {
-  switch ((options >> 16) & 3) {
-    case 1:
-      return CAMediaTimingFunction::easeIn();
-    case 2:
-      return CAMediaTimingFunction::easeOut();
-    case 3:
-      return CAMediaTimingFunction::linear();
-    default:
-      return CAMediaTimingFunction::easeInEaseOut();
-  }
-}
-
-// The pending layout pass, run from the main run loop.
-ns::RunLoop::TaskId& layoutTask() {
-  static ns::RunLoop::TaskId task = 0;
-  return task;
-}
-
-void scheduleLayoutPass() {
-  ns::RunLoop& loop = ns::RunLoop::main();
-  if (layoutTask() && loop.isScheduled(layoutTask())) return;
-  layoutTask() = loop.performAfter(0, [] {
-    layoutTask() = 0;
-    UIWindow::layoutAllWindowsIfNeeded();
-  });
-}
-
-CGRect presentationFrameOf(const UIView* v) {
-  return v->presentationFrame();
-}
-
-}  // namespace
+// --- animation blocks (the engine is UIViewAnimation) ----------------------------
 
 void UIView::animateWithDuration(double duration, double delay, UIViewAnimationOptions options,
                                  const std::function<void()>& animations,
                                  std::function<void(bool)> completion) {
-  auto group = std::make_shared<AnimationGroup>();
-  group->completion = std::move(completion);
-  // Negative or not-a-number times run at once rather than corrupt the clock.
-  duration = std::isfinite(duration) ? std::max(duration, 0.0) : 0.0;
-  delay = std::isfinite(delay) ? std::max(delay, 0.0) : 0.0;
-  contexts().push_back({duration, delay, curveFor(options), group, animationsEnabled()});
-  if (animations) animations();
-  contexts().pop_back();
-  if (group->pending == 1) {
-    // Nothing was animated: the completion still waits for the duration,
-    // and never runs inside this call.
-    ns::RunLoop::main().performAfter(delay + duration, [group] { group->release(true); });
-  } else {
-    group->release(true);
-  }
+  UIViewAnimation::shared().animate(duration, delay, options, animations, std::move(completion));
 }
 
 void UIView::animateWithDuration(double duration, const std::function<void()>& animations,
@@ -109,43 +24,21 @@ void UIView::animateWithDuration(double duration, const std::function<void()>& a
 }
 
 void UIView::performWithoutAnimation(const std::function<void()>& actions) {
-  contexts().push_back({0, 0, {}, nullptr, false});
-  if (actions) actions();
-  contexts().pop_back();
+  UIViewAnimation::shared().performWithoutAnimation(actions);
 }
 
 bool UIView::areAnimationsEnabled() {
-  return animationsEnabled();
+  return UIViewAnimation::shared().enabled();
 }
 void UIView::setAnimationsEnabled(bool enabled) {
-  animationsEnabled() = enabled;
+  UIViewAnimation::shared().setEnabled(enabled);
 }
 bool UIView::isInAnimationBlock() {
-  return !contexts().empty() && contexts().back().group;
+  return UIViewAnimation::shared().inAnimationBlock();
 }
 
 void UIView::setAnimatableLayerValue(const char* keyPath, const CAValue& value) {
-  if (contexts().empty() || !contexts().back().enabled || !contexts().back().group) {
-    layer_->setValueForKeyPath(keyPath, value);
-    return;
-  }
-  const AnimationContext& ctx = contexts().back();
-  // The animation starts where the property is on screen now, so a second
-  // animation of a moving property carries on from there.
-  CAValue from = layer_->presentationValueForKeyPath(keyPath);
-  layer_->setValueForKeyPath(keyPath, value);
-  auto anim = CABasicAnimation::animationWithKeyPath(keyPath);
-  anim->setFromValue(from);
-  anim->setToValue(value);
-  anim->setDuration(ctx.duration);
-  anim->setTimingFunction(ctx.timing);
-  // During the delay the old value stays on screen.
-  anim->setFillMode(CAFillMode::Backwards);
-  if (ctx.delay > 0) anim->setBeginTime(CACurrentMediaTime() + ctx.delay);
-  layer_->addAnimation(anim, keyPath);
-  auto group = ctx.group;
-  ++group->pending;
-  layer_->setAnimationStopHandler(keyPath, [group](bool finished) { group->release(finished); });
+  UIViewAnimation::shared().setLayerValue(layer_, keyPath, value);
 }
 
 // --- life ------------------------------------------------------------------------
@@ -369,7 +262,7 @@ void UIView::exchangeSubviewAtIndex(NSInteger a, NSInteger b) {
 
 void UIView::setNeedsLayout() {
   needsLayout_ = true;
-  if (window_) scheduleLayoutPass();
+  if (window_) UILayoutScheduler::shared().schedule();
 }
 
 void UIView::layoutNow() {
@@ -527,6 +420,12 @@ UIResponder* UIView::nextResponder() const {
   return superview_;
 }
 
+// --- drawing ---------------------------------------------------------------------------
+
+void UIView::drawContent(UIDrawing&, CGRect) const {}
+void UIView::drawOverlay(UIDrawing&, CGRect) const {}
+void UIView::digestContent(UIDigest&) const {}
+
 // --- presentation ----------------------------------------------------------------------
 
 CGRect UIView::presentationFrame() const {
@@ -547,10 +446,10 @@ CGColorRef UIView::presentationBackgroundColor() const {
 }
 
 CGRect UIView::frameOnScreen() const {
-  CGRect f = presentationFrameOf(this);
+  CGRect f = presentationFrame();
   CGPoint p = f.origin;
   for (const UIView* a = superview_; a; a = a->superview_) {
-    CGRect af = presentationFrameOf(a);
+    CGRect af = a->presentationFrame();
     CGRect ab = a->presentationBounds();
     p = CGPointMake(p.x + af.origin.x - ab.origin.x, p.y + af.origin.y - ab.origin.y);
   }

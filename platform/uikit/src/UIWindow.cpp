@@ -6,6 +6,7 @@
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIGestureRecognizer.h"
+#include "UIKit/UILayoutScheduler.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIViewController.h"
 
@@ -28,10 +29,12 @@ UIWindow::UIWindow(CGRect frame)
   // A window is hidden until it is made visible.
   setHidden(true);
   windows().push_back(this);
+  UILayoutScheduler::shared().addRoot(this);
 }
 
 UIWindow::~UIWindow() {
   std::erase(windows(), this);
+  UILayoutScheduler::shared().removeRoot(this);
   if (keyWindowSlot() == this) keyWindowSlot() = nullptr;
   if (rootViewController_) {
     if (UIView* v = rootViewController_->viewIfLoaded()) v->removeFromSuperview();
@@ -82,8 +85,7 @@ UIResponder* UIWindow::nextResponder() const {
 }
 
 void UIWindow::layoutAllWindowsIfNeeded() {
-  std::vector<objc::Ref<UIWindow>> list(windows().begin(), windows().end());
-  for (auto& w : list) w->layoutIfNeeded();
+  UILayoutScheduler::shared().layoutIfNeeded();
 }
 
 // --- touches ------------------------------------------------------------------------

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "UIKit/UIKitForward.h"
 #include "objc/runtime.h"
-
-class UIAlertView;
 
 // The alert's delegate: an objc object that also implements this interface.
 class UIAlertViewDelegate {

@@ -3,10 +3,9 @@
 
 #include <string>
 
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIResponder.h"
 #include "UIKit/UIWindow.h"
-
-class UIApplication;
 
 // The application's delegate: an objc object (usually a UIResponder) that
 // also implements this interface. Every method has the platform's default.

@@ -25,7 +25,7 @@
 
 #include <string>
 
-class UIWindow;
+#include "UIKit/UIKitForward.h"
 
 class UIAutomation {
  public:

@@ -48,6 +48,9 @@ class UIButton : public UIControl {
 
   std::optional<std::string> displayedText() const override;
 
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
+
  private:
   template <class T>
   using PerState = std::map<UIControlState, T>;

@@ -14,6 +14,9 @@ class UIImageView : public UIView {
   void setImage(UIImage* image) { image_ = image; }
   CGSize sizeThatFits(CGSize size) const override;
 
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
+
  private:
   objc::Ref<UIImage> image_;
 };

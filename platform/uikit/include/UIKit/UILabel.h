@@ -41,6 +41,9 @@ class UILabel : public UIView {
 
   std::optional<std::string> displayedText() const override { return text_; }
 
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
+
  private:
   std::string text_;
   objc::Ref<UIFont> font_;

@@ -3,12 +3,14 @@
 // presentation values at the clock's current time.
 //
 // Views draw through their layers (background, corner radius, alpha as one
-// group, clipping); on top of that each kind of view draws its content:
-// labels and text fields their text, buttons their background image, image
-// and title, image views their image, table cells their separator line.
+// group, clipping); on top of that each view draws its own content and
+// overlay (UIView::drawContent, drawOverlay: labels and text fields their
+// text, buttons their background image, image and title, image views their
+// image, table cells their separator line) and adds what decides them to the
+// screen's digest (UIView::digestContent). The renderer knows no view kind.
 //
 // Fonts: faces the machine lacks are replaced by look-alikes that keep the
-// size (see fontFamilyFor).
+// size (see UIDrawing::fontFamilyFor).
 #pragma once
 
 #include <cstdint>
@@ -20,11 +22,10 @@
 
 #include "QuartzCore/CARenderer.h"
 #include "QuartzCore/CGContext.h"
+#include "UIKit/UIDrawing.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIView.h"
-
-class UIAlertView;
-class UIImage;
 
 class UIRenderer : public CALayerDrawDelegate {
  public:
@@ -63,26 +64,16 @@ class UIRenderer : public CALayerDrawDelegate {
   // frames that would not change.
   uint64_t screenDigest();
 
-  // The fontconfig family that stands in for a platform font name:
-  // "Futura" -> "URW Gothic" (a geometric sans), the interface font and
-  // Helvetica-like names -> "Nimbus Sans"; any other name is passed on.
-  static std::string fontFamilyFor(const std::string& fontName);
-  static bool fontIsBold(const std::string& fontName);
-  static CGTextStyle textStyleFor(const UIFont* font, const CGColorRef& color);
-
   // CALayerDrawDelegate
   void drawLayerContent(CGContext& context, CALayer* layer) override;
   void drawLayerOverlay(CGContext& context, CALayer* layer) override;
 
  private:
-  const CGImage* imageFor(const UIImage* image);
   void drawAlert(CGContext& context, UIAlertView* alert);
   CGContext& measuringContext();
 
   CARenderer renderer_;
-  // Decoded pictures by host path (the file of a UIImage does not change
-  // while the program runs).
-  std::map<std::string, std::shared_ptr<CGImage>> images_;
+  UIImageCache images_;
   std::unique_ptr<CGContext> measure_;
   // When each layer animation was first seen, for those whose begin time is
   // implicit (see isAnimating).

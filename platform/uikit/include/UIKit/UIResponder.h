@@ -12,11 +12,8 @@
 #include <vector>
 
 #include "QuartzCore/CGGeometry.h"
+#include "UIKit/UIKitForward.h"
 #include "objc/runtime.h"
-
-class UIView;
-class UIWindow;
-class UIGestureRecognizer;
 
 enum class UITouchPhase { Began, Moved, Stationary, Ended, Cancelled };
 

@@ -30,9 +30,8 @@
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIGestureRecognizer.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIView.h"
-
-class UIScrollView;
 
 // The scroll view's delegate: an objc object that also implements this
 // interface. Every method does nothing by default.
@@ -131,6 +130,8 @@ class UIScrollView : public UIView {
   bool isDecelerating() const {
     return motion_.kind == Motion::Kind::Glide || motion_.kind == Motion::Kind::Momentum;
   }
+  // Dragged or gliding: the screen keeps redrawing.
+  bool isMovingByItself() const override { return isDecelerating() || isDragging(); }
   // The recogniser through which window touches drive drags.
   UIPanGestureRecognizer* panGestureRecognizer() const { return pan_.get(); }
 

@@ -12,6 +12,7 @@ class UISlider : public UIControl {
   float value() const { return value_; }
   // Clamped to the range.
   void setValue(float value);
+  // The platform's animated form, for its callers: the thumb moves at once.
   void setValue(float value, bool /*animated*/) { setValue(value); }
   float minimumValue() const { return min_; }
   void setMinimumValue(float v);
@@ -23,6 +24,9 @@ class UISlider : public UIControl {
   bool beginTrackingWithTouch(UITouch* touch, UIEvent* event) override;
   bool continueTrackingWithTouch(UITouch* touch, UIEvent* event) override;
   void endTrackingWithTouch(UITouch* touch, UIEvent* event) override;
+
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
 
  private:
   void trackTo(UITouch* touch);

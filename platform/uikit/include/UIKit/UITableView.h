@@ -24,10 +24,9 @@
 #include <vector>
 
 #include "UIKit/NSIndexPath.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UITableViewCell.h"
-
-class UITableView;
 
 // The data source: an objc object that also implements this interface.
 class UITableViewDataSource {

@@ -63,8 +63,14 @@ class UITableViewCell : public UIView {
   virtual void prepareForReuse();
 
   void layoutSubviews() override;
+  // The separator of the table the cell is a row of: a hairline along the
+  // bottom, 15 points in from the left, unless the table shows none.
+  void drawOverlay(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
 
  private:
+  // The nearest table among the cell's ancestors, if any.
+  UITableView* enclosingTableView() const;
   // The view shown while selected: the one set, or the default grey one.
   UIView* selectionView();
   void updateSelectionView();

@@ -7,9 +7,8 @@
 
 #include "UIKit/UIControl.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UILabel.h"
-
-class UITextField;
 
 // The field's delegate: an objc object that also implements this interface.
 // Every method has the platform's default answer.
@@ -79,6 +78,9 @@ class UITextField : public UIControl, public UIKeyInput {
 
   void touchesEnded(UITouch* touch, UIEvent* event) override;
   std::optional<std::string> displayedText() const override { return text_; }
+
+  void drawContent(UIDrawing& drawing, CGRect bounds) const override;
+  void digestContent(UIDigest& digest) const override;
 
  private:
   UITextFieldDelegate* typedDelegate() const;

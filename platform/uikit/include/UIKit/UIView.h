@@ -14,6 +14,7 @@
 // run loop's clock. The completion runs later, from the main run loop: after
 // the delay and duration, also when they are 0, or earlier (finished = false)
 // when every animation of the block was replaced or removed before its end.
+// The engine behind this is UIViewAnimation (src/UIViewAnimation.h).
 #pragma once
 
 #include <functional>
@@ -24,11 +25,8 @@
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIColor.h"
 #include "UIKit/UIGeometry.h"
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIResponder.h"
-
-class UIViewController;
-class UIWindow;
-class UIGestureRecognizer;
 
 using UIViewAutoresizing = NSUInteger;
 enum : NSUInteger {
@@ -93,6 +91,8 @@ class UIView : public UIResponder {
   virtual void setBackgroundColor(UIColor* color);
   bool clipsToBounds() const;
   void setClipsToBounds(bool clips);
+  // Kept for code written against the platform: the renderer blends every
+  // view and never reads it.
   bool isOpaque() const { return opaque_; }
   void setOpaque(bool opaque) { opaque_ = opaque; }
   UIViewContentMode contentMode() const { return contentMode_; }
@@ -107,6 +107,7 @@ class UIView : public UIResponder {
   // --- interaction ----------------------------------------------------------
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
   void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+  // Kept for code written against the platform: touches are single-finger.
   bool isMultipleTouchEnabled() const { return multipleTouchEnabled_; }
   void setMultipleTouchEnabled(bool enabled) { multipleTouchEnabled_ = enabled; }
 
@@ -213,6 +214,20 @@ class UIView : public UIResponder {
   // The text a view shows, for dumps: labels, button titles and text fields
   // give theirs; other views give none.
   virtual std::optional<std::string> displayedText() const { return std::nullopt; }
+
+  // --- drawing (asked by the renderer; see UIDrawing.h) ----------------------
+  // What the view draws besides its layer (text, images), in its own
+  // coordinates: bounds are its presentation bounds. Content goes above the
+  // background and below the subviews, the overlay above the subviews and
+  // the border. The defaults draw nothing.
+  virtual void drawContent(UIDrawing& drawing, CGRect bounds) const;
+  virtual void drawOverlay(UIDrawing& drawing, CGRect bounds) const;
+  // Adds whatever decides what drawContent and drawOverlay draw to the
+  // screen's digest, so a change of it redraws the screen.
+  virtual void digestContent(UIDigest& digest) const;
+  // Whether the view moves by itself now, without an animation (a scroll
+  // view being dragged or gliding): the screen keeps redrawing meanwhile.
+  virtual bool isMovingByItself() const { return false; }
 
  protected:
   // Sets a layer property, with an animation when inside an animation block.

@@ -4,9 +4,8 @@
 
 #include <vector>
 
+#include "UIKit/UIKitForward.h"
 #include "UIKit/UIView.h"
-
-class UIViewController;
 
 class UIWindow : public UIView {
   OBJC_CLASS(UIWindow)
