@@ -3,16 +3,22 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <iterator>
 #include <vector>
 
 #include "Foundation/FileSystem.h"
+#include "Foundation/Log.h"
+#include "Foundation/NSDate.h"
+#include "Foundation/RunLoop.h"
 #include "Foundation/TextValue.h"
 
 namespace corvane {
 
 using ns::PlistArray;
 using ns::PlistDictionary;
+using ns::PlistValue;
 
 std::string numberText(int32_t n) {
   return ns::stringWithFormat("%d", n);
@@ -22,6 +28,30 @@ std::string incrementedCounter(const std::string* text) {
   if (!text) return "1";
   int32_t value = ns::intValue(*text);
   return numberText(value == INT32_MAX ? value : value + 1);
+}
+
+std::optional<PlistDictionary> readStoreDictionary(const std::string& path) {
+  auto dictionary = ns::dictionaryWithContentsOfFile(path);
+  if (!dictionary) return dictionary;
+  for (auto& [key, value] : *dictionary)
+    if (!value.isString())
+      if (auto text = ns::decimalText(value)) value = PlistValue(std::move(*text));
+  return dictionary;
+}
+
+std::string setAsideUnreadable(const std::string& path) {
+  if (!ns::itemExistsAtPath(path)) return {};
+  const std::string stamp = ns::formatDate(ns::RunLoop::main().now(), "yyyyMMdd-HHmmss");
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    std::string aside = path + ".unreadable-" + stamp;
+    if (attempt > 1) aside += ns::stringWithFormat("-%d", attempt);
+    if (ns::moveItemAtPath(path, aside)) {
+      ns::NSLog("Corvane: %s could not be read; set aside as %s", path.c_str(), aside.c_str());
+      return aside;
+    }
+    if (errno != EEXIST) break;
+  }
+  return {};
 }
 
 namespace {
@@ -65,6 +95,55 @@ PlistDictionary titlesByNumber(const PlistDictionary& musicInt) {
   return out;
 }
 
+// Set when a write of DateArray.plist failed, and at start: the next tick
+// lists every recorded day the list lacks.
+bool g_dayListingPending = true;
+
+// A day key goes after every listed day that is not later than it: appended
+// in the usual case, before the days already listed after it when it is
+// listed late.
+void insertDay(PlistArray& days, const std::string& dayKey) {
+  auto at = days.end();
+  while (at != days.begin()) {
+    const std::string* key = std::prev(at)->string();
+    if (!key || !isDayKey(*key) || *key <= dayKey) break;
+    --at;
+  }
+  days.insert(at, PlistValue(dayKey));
+}
+
+bool isListed(const PlistArray& days, const std::string& dayKey) {
+  return std::any_of(days.begin(), days.end(),
+                     [&](const PlistValue& v) { return v.string() && *v.string() == dayKey; });
+}
+
+bool writeDayList(const PlistArray& days) {
+  bool ok = ns::writeToFile(days, kDateArrayPath);
+  if (!ok) g_dayListingPending = true;
+  return ok;
+}
+
+// Adds each day folder the list lacks; true when nothing is left to list.
+bool listRecordedDays() {
+  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
+  if (!days) return false;
+  bool changed = false;
+  for (auto& day : daysFromFolders()) {
+    if (isListed(*days, *day.string())) continue;
+    insertDay(*days, *day.string());
+    changed = true;
+  }
+  return !changed || writeDayList(*days);
+}
+
+// Writes value over path, first setting aside whatever unreadable thing is
+// in its way.
+template <class T>
+bool writeFresh(const T& value, const std::string& path) {
+  setAsideUnreadable(path);
+  return ns::writeToFile(value, path);
+}
+
 // MusicIntData.plist (title -> number) rebuilt from IntMusicData.plist; a
 // title listed under two numbers keeps the lower one.
 PlistDictionary numbersByTitle(const PlistDictionary& intMusic) {
@@ -95,51 +174,112 @@ int32_t nextFreeNumber(const PlistDictionary* intMusic, const PlistDictionary* m
 }  // namespace
 
 void ensureHistoryFiles() {
-  if (!ns::arrayWithContentsOfFile(kDateArrayPath))
-    ns::writeToFile(daysFromFolders(), kDateArrayPath);
-
-  auto intMusic = ns::dictionaryWithContentsOfFile(kIntMusicDataPath);
-  if (!intMusic) {
-    auto musicInt = ns::dictionaryWithContentsOfFile(kMusicIntDataPath);
-    intMusic = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
-    ns::writeToFile(*intMusic, kIntMusicDataPath);
+  if (!ns::arrayWithContentsOfFile(kDateArrayPath)) {
+    setAsideUnreadable(kDateArrayPath);
+    writeDayList(daysFromFolders());
   }
-  auto musicInt = ns::dictionaryWithContentsOfFile(kMusicIntDataPath);
+
+  auto intMusic = readStoreDictionary(kIntMusicDataPath);
+  auto musicInt = readStoreDictionary(kMusicIntDataPath);
+  if (!intMusic) {
+    intMusic = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
+    writeFresh(*intMusic, kIntMusicDataPath);
+  }
   if (!musicInt) {
     musicInt = numbersByTitle(*intMusic);
-    ns::writeToFile(*musicInt, kMusicIntDataPath);
+    writeFresh(*musicInt, kMusicIntDataPath);
   }
-  if (!ns::dictionaryWithContentsOfFile(kSaveDataPath)) {
-    PlistDictionary save{{"MusicNumber", numberText(nextFreeNumber(&*intMusic, &*musicInt))}};
-    ns::writeToFile(save, kSaveDataPath);
+  auto save = readStoreDictionary(kSaveDataPath);
+  if (!save) {
+    PlistDictionary fresh{{"MusicNumber", numberText(nextFreeNumber(&*intMusic, &*musicInt))}};
+    writeFresh(fresh, kSaveDataPath);
   }
+  repairNumbering();
+}
+
+bool repairNumbering() {
+  auto save = readStoreDictionary(kSaveDataPath);
+  auto intMusic = readStoreDictionary(kIntMusicDataPath);
+  auto musicInt = readStoreDictionary(kMusicIntDataPath);
+  if (!save || !intMusic || !musicInt) return false;
+
+  // A numbering cut short by a crash or a failed write left a number in one
+  // map only: the other map gets it too. Entries are only ever added, so a
+  // conflict that cannot come from one interrupted numbering is left alone.
+  bool intChanged = false, musicChanged = false;
+  for (auto& [number, value] : *intMusic) {
+    const std::string* title = value.string();
+    if (title && songNumber(number) && !musicInt->count(*title)) {
+      (*musicInt)[*title] = number;
+      musicChanged = true;
+    }
+  }
+  for (auto& [title, value] : *musicInt) {
+    const std::string* number = value.string();
+    if (number && songNumber(*number) && !intMusic->count(*number)) {
+      (*intMusic)[*number] = title;
+      intChanged = true;
+    }
+  }
+  const int32_t next = nextFreeNumber(&*intMusic, &*musicInt);
+  const std::string* saved = ns::stringForKey(*save, "MusicNumber");
+  const bool saveBehind = !saved || ns::intValue(*saved) < next;
+  if (!intChanged && !musicChanged && !saveBehind) return true;
+
+  ns::NSLog("Corvane: completed an interrupted numbering");
+  bool ok = true;
+  if (saveBehind) {
+    (*save)["MusicNumber"] = numberText(next);
+    ok &= ns::writeToFile(*save, kSaveDataPath);
+  }
+  if (intChanged) ok &= ns::writeToFile(*intMusic, kIntMusicDataPath);
+  if (musicChanged) ok &= ns::writeToFile(*musicInt, kMusicIntDataPath);
+  return ok;
 }
 
 void ensureDayFiles(const std::string& dayKey) {
+  if (g_dayListingPending) g_dayListingPending = !listRecordedDays();
+
+  const std::string folder = dayFolderPath(dayKey);
+  // Something other than a folder in the way of the day's folder.
+  for (std::string path : {std::string(kEverydayDataPath), folder})
+    if (ns::itemExistsAtPath(path) && !ns::isDirectoryAtPath(path)) setAsideUnreadable(path);
+
   bool numberOk = ns::dictionaryWithContentsOfFile(musicNumberPath(dayKey)).has_value();
   bool timeOk = ns::dictionaryWithContentsOfFile(musicTimePath(dayKey)).has_value();
   bool albumOk = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey)).has_value();
+
+  if (auto days = ns::arrayWithContentsOfFile(kDateArrayPath); days && !isListed(*days, dayKey)) {
+    // A day whose files are already there was recorded while its listing
+    // could not be written: it goes in its place among the listed days.
+    if (numberOk && timeOk && albumOk)
+      insertDay(*days, dayKey);
+    else
+      days->emplace_back(dayKey);
+    writeDayList(*days);
+  }
   if (numberOk && timeOk && albumOk) return;
 
-  if (auto days = ns::arrayWithContentsOfFile(kDateArrayPath)) {
-    bool listed = std::any_of(days->begin(), days->end(), [&](const ns::PlistValue& v) {
-      return v.string() && *v.string() == dayKey;
-    });
-    if (!listed) {
-      days->emplace_back(dayKey);
-      ns::writeToFile(*days, kDateArrayPath);
-    }
-  }
-  ns::createDirectoryAtPath(dayFolderPath(dayKey), true);
-  if (!timeOk) ns::writeToFile(PlistDictionary{}, musicTimePath(dayKey));
-  if (!numberOk) ns::writeToFile(PlistDictionary{}, musicNumberPath(dayKey));
-  if (!albumOk) ns::writeToFile(PlistDictionary{}, musicAlbumPath(dayKey));
+  ns::createDirectoryAtPath(folder, true);
+  if (!timeOk) writeFresh(PlistDictionary{}, musicTimePath(dayKey));
+  if (!numberOk) writeFresh(PlistDictionary{}, musicNumberPath(dayKey));
+  if (!albumOk) writeFresh(PlistDictionary{}, musicAlbumPath(dayKey));
 }
 
 bool numberTitle(const std::string& title, PlistDictionary& musicInt) {
-  auto save = ns::dictionaryWithContentsOfFile(kSaveDataPath);
-  auto intMusic = ns::dictionaryWithContentsOfFile(kIntMusicDataPath);
+  auto save = readStoreDictionary(kSaveDataPath);
+  auto intMusic = readStoreDictionary(kIntMusicDataPath);
   if (!save || !intMusic) return false;
+
+  // A title IntMusicData.plist already names keeps its number: numbering it
+  // again would split its records for good.
+  for (auto& [number, value] : *intMusic) {
+    if (value.string() && *value.string() == title && songNumber(number)) {
+      musicInt[title] = number;
+      ns::writeToFile(musicInt, kMusicIntDataPath);
+      return true;
+    }
+  }
   const std::string* next = ns::stringForKey(*save, "MusicNumber");
   // A hand-edited or stale counter must never hand out a number again.
   int32_t n = std::max(next ? ns::intValue(*next) : 0, nextFreeNumber(&*intMusic, &musicInt));
@@ -149,14 +289,20 @@ bool numberTitle(const std::string& title, PlistDictionary& musicInt) {
   musicInt[title] = number;
   (*save)["MusicNumber"] = numberText(n + 1);
   ns::writeToFile(*save, kSaveDataPath);
-  ns::writeToFile(*intMusic, kIntMusicDataPath);
-  ns::writeToFile(musicInt, kMusicIntDataPath);
+  const bool titleKept = ns::writeToFile(*intMusic, kIntMusicDataPath);
+  const bool numberKept = ns::writeToFile(musicInt, kMusicIntDataPath);
+  if (!titleKept && !numberKept) {
+    // Neither map holds the number: nothing may be recorded under it.
+    musicInt.erase(title);
+    return false;
+  }
+  // With one map written, the next tick completes the other.
   return true;
 }
 
 void countPlay(const std::string& dayKey, const std::string& number) {
   std::string path = musicNumberPath(dayKey);
-  auto counts = ns::dictionaryWithContentsOfFile(path);
+  auto counts = readStoreDictionary(path);
   if (!counts) return;
   (*counts)[number] = incrementedCounter(ns::stringForKey(*counts, number));
   ns::writeToFile(*counts, path);
@@ -164,8 +310,8 @@ void countPlay(const std::string& dayKey, const std::string& number) {
 
 void tallySecond(const std::string& dayKey, const std::string& number,
                  const std::string& albumEntry) {
-  auto albums = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey));
-  auto seconds = ns::dictionaryWithContentsOfFile(musicTimePath(dayKey));
+  auto albums = readStoreDictionary(musicAlbumPath(dayKey));
+  auto seconds = readStoreDictionary(musicTimePath(dayKey));
   if (albums && !albums->count(number)) {
     (*albums)[number] = albumEntry;
     ns::writeToFile(*albums, musicAlbumPath(dayKey));
@@ -181,6 +327,12 @@ int removeStoreTemporaryFiles() {
   for (auto& day : listFolder(kEverydayDataPath))
     if (isDayKey(day)) removed += ns::removeOrphanedTemporaryFiles(dayFolderPath(day));
   return removed;
+}
+
+void prepareStoreForSampling() {
+  removeStoreTemporaryFiles();
+  repairNumbering();
+  g_dayListingPending = true;
 }
 
 }  // namespace corvane

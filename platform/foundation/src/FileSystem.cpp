@@ -119,22 +119,71 @@ std::string hostPath(std::string_view devicePath) {
   return root + std::string(devicePath);
 }
 
+namespace {
+
+// Makes a folder's entries durable; a file system that cannot sync folders
+// is not an error.
+void syncFolder(const std::string& folder) {
+  Fd dir(retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  if (dir.get() >= 0) ::fsync(dir.get());
+}
+
+// A new folder survives a power loss only once its parent's entry is synced;
+// files synced inside a folder whose entry is lost are lost with it.
+bool makeFolder(const std::string& host) {
+  if (::mkdir(host.c_str(), 0755) != 0) return errno == EEXIST && isDirectory(host);
+  syncFolder(parentOf(host));
+  return true;
+}
+
+}  // namespace
+
 bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateDirectories) {
   const std::string host = hostPath(devicePath);
   if (host.empty()) return false;
-  if (!withIntermediateDirectories) {
-    if (::mkdir(host.c_str(), 0755) == 0) return true;
-    return errno == EEXIST && isDirectory(host);
-  }
+  if (!withIntermediateDirectories) return makeFolder(host);
   // Create each missing folder from the top down.
   for (size_t pos = 1; pos <= host.size(); ++pos) {
     if (pos != host.size() && host[pos] != '/') continue;
     const std::string prefix = host.substr(0, pos);
     if (prefix.back() == '/') continue;  // "//" in the path
-    if (::mkdir(prefix.c_str(), 0755) != 0 && !(errno == EEXIST && isDirectory(prefix)))
-      return false;
+    if (isDirectory(prefix)) continue;
+    if (!makeFolder(prefix)) return false;
   }
   return isDirectory(host);
+}
+
+bool itemExistsAtPath(const std::string& devicePath) {
+  const std::string host = hostPath(devicePath);
+  struct stat st;
+  return !host.empty() && ::lstat(host.c_str(), &st) == 0;
+}
+
+bool isDirectoryAtPath(const std::string& devicePath) {
+  const std::string host = hostPath(devicePath);
+  return !host.empty() && isDirectory(host);
+}
+
+bool moveItemAtPath(const std::string& from, const std::string& to) {
+  const std::string hostFrom = hostPath(from);
+  const std::string hostTo = hostPath(to);
+  if (hostFrom.empty() || hostTo.empty()) {
+    errno = EINVAL;
+    return false;
+  }
+  if (::renameat2(AT_FDCWD, hostFrom.c_str(), AT_FDCWD, hostTo.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the no-replace flag: check, then rename.
+    struct stat st;
+    if (::lstat(hostTo.c_str(), &st) == 0) {
+      errno = EEXIST;
+      return false;
+    }
+    if (::rename(hostFrom.c_str(), hostTo.c_str()) != 0) return false;
+  }
+  syncFolder(parentOf(hostTo));
+  if (parentOf(hostTo) != parentOf(hostFrom)) syncFolder(parentOf(hostFrom));
+  return true;
 }
 
 bool fileExistsAtPath(const std::string& devicePath) {
@@ -146,7 +195,9 @@ bool fileExistsAtPath(const std::string& devicePath) {
 std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes) {
   const std::string host = hostPath(devicePath);
   if (host.empty()) return std::nullopt;
-  Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC); }));
+  // Never waits: a named pipe or a device in place of a file would block an
+  // open without O_NONBLOCK for ever; they are refused below.
+  Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
   if (fd.get() < 0) return std::nullopt;
   struct stat st;
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -166,8 +217,25 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
   return bytes;
 }
 
+namespace {
+WriteFaultHook& writeFaultHook() {
+  static auto* hook = new WriteFaultHook;
+  return *hook;
+}
+}  // namespace
+
+void setWriteFaultHook(WriteFaultHook hook) {
+  writeFaultHook() = std::move(hook);
+}
+
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
                          std::string* error) {
+  if (const WriteFaultHook& hook = writeFaultHook())
+    if (int err = hook(devicePath)) {
+      setError(error, "cannot write " + devicePath + ": " + errorText(err));
+      errno = err;
+      return false;
+    }
   const std::string host = hostPath(devicePath);
   if (host.empty()) {
     setError(error, "invalid device path: " + devicePath);
@@ -213,8 +281,7 @@ bool writeHostFileAtomically(const std::string& host, std::string_view bytes, st
 
   // Makes the rename itself durable. The new content is already in place, so
   // a file system that cannot sync folders does not make the write fail.
-  Fd dir(retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  syncFolder(folder);
   return true;
 }
 
