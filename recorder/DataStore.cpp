@@ -30,8 +30,9 @@ std::string incrementedCounter(const std::string* text) {
   return numberText(value == INT32_MAX ? value : value + 1);
 }
 
-std::optional<PlistDictionary> readStoreDictionary(const std::string& path) {
-  auto dictionary = ns::dictionaryWithContentsOfFile(path);
+std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
+                                                   ns::PlistReadProblem* problem) {
+  auto dictionary = ns::dictionaryWithContentsOfFile(path, problem);
   if (!dictionary) return dictionary;
   for (auto& [key, value] : *dictionary)
     if (!value.isString())
@@ -55,6 +56,12 @@ std::string setAsideUnreadable(const std::string& path) {
 }
 
 namespace {
+
+// Only what is missing or damaged is written afresh; a file that could not
+// be read just now is left for a later tick.
+bool replaceable(ns::PlistReadProblem problem) {
+  return problem == ns::PlistReadProblem::Missing || problem == ns::PlistReadProblem::Damaged;
+}
 
 // A song number key as the recorder writes it: "%d" of a non-negative number.
 std::optional<int32_t> songNumber(const std::string& text) {
@@ -123,10 +130,16 @@ bool writeDayList(const PlistArray& days) {
   return ok;
 }
 
-// Adds each day folder the list lacks; true when nothing is left to list.
+void createMissingDayFiles(const std::string& dayKey);
+
+// Adds each day folder the list lacks, and gives each listed day whose
+// files a crash kept from being written its empty files; true when nothing
+// is left to list.
 bool listRecordedDays() {
   auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
   if (!days) return false;
+  for (auto& day : *days)
+    if (const std::string* key = day.string(); key && isDayKey(*key)) createMissingDayFiles(*key);
   bool changed = false;
   for (auto& day : daysFromFolders()) {
     if (isListed(*days, *day.string())) continue;
@@ -139,9 +152,11 @@ bool listRecordedDays() {
 // Writes value over path, first setting aside whatever unreadable thing is
 // in its way.
 template <class T>
-bool writeFresh(const T& value, const std::string& path) {
+bool writeFresh(const T& value, const std::string& path, bool dayList = false) {
   setAsideUnreadable(path);
-  return ns::writeToFile(value, path);
+  bool ok = ns::writeToFile(value, path);
+  if (dayList && !ok) g_dayListingPending = true;
+  return ok;
 }
 
 // MusicIntData.plist (title -> number) rebuilt from IntMusicData.plist; a
@@ -174,24 +189,25 @@ int32_t nextFreeNumber(const PlistDictionary* intMusic, const PlistDictionary* m
 }  // namespace
 
 void ensureHistoryFiles() {
-  if (!ns::arrayWithContentsOfFile(kDateArrayPath)) {
-    setAsideUnreadable(kDateArrayPath);
-    writeDayList(daysFromFolders());
-  }
+  ns::PlistReadProblem problem;
+  if (!ns::arrayWithContentsOfFile(kDateArrayPath, &problem) && replaceable(problem))
+    writeFresh(daysFromFolders(), kDateArrayPath, /*dayList=*/true);
 
-  auto intMusic = readStoreDictionary(kIntMusicDataPath);
-  auto musicInt = readStoreDictionary(kMusicIntDataPath);
-  if (!intMusic) {
+  ns::PlistReadProblem intProblem, musicProblem;
+  auto intMusic = readStoreDictionary(kIntMusicDataPath, &intProblem);
+  auto musicInt = readStoreDictionary(kMusicIntDataPath, &musicProblem);
+  if (!intMusic && replaceable(intProblem)) {
     intMusic = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
     writeFresh(*intMusic, kIntMusicDataPath);
   }
-  if (!musicInt) {
-    musicInt = numbersByTitle(*intMusic);
+  if (!musicInt && replaceable(musicProblem)) {
+    musicInt = intMusic ? numbersByTitle(*intMusic) : PlistDictionary{};
     writeFresh(*musicInt, kMusicIntDataPath);
   }
-  auto save = readStoreDictionary(kSaveDataPath);
-  if (!save) {
-    PlistDictionary fresh{{"MusicNumber", numberText(nextFreeNumber(&*intMusic, &*musicInt))}};
+  if (!readStoreDictionary(kSaveDataPath, &problem) && replaceable(problem)) {
+    PlistDictionary fresh{
+        {"MusicNumber", numberText(nextFreeNumber(intMusic ? &*intMusic : nullptr,
+                                                  musicInt ? &*musicInt : nullptr))}};
     writeFresh(fresh, kSaveDataPath);
   }
   repairNumbering();
@@ -245,26 +261,44 @@ void ensureDayFiles(const std::string& dayKey) {
   for (std::string path : {std::string(kEverydayDataPath), folder})
     if (ns::itemExistsAtPath(path) && !ns::isDirectoryAtPath(path)) setAsideUnreadable(path);
 
-  bool numberOk = ns::dictionaryWithContentsOfFile(musicNumberPath(dayKey)).has_value();
-  bool timeOk = ns::dictionaryWithContentsOfFile(musicTimePath(dayKey)).has_value();
-  bool albumOk = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey)).has_value();
+  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
+                               musicAlbumPath(dayKey)};
+  ns::PlistReadProblem problems[3];
+  bool allThere = true;
+  for (int i = 0; i < 3; ++i)
+    allThere &= ns::dictionaryWithContentsOfFile(paths[i], &problems[i]).has_value();
 
   if (auto days = ns::arrayWithContentsOfFile(kDateArrayPath); days && !isListed(*days, dayKey)) {
     // A day whose files are already there was recorded while its listing
     // could not be written: it goes in its place among the listed days.
-    if (numberOk && timeOk && albumOk)
+    if (allThere)
       insertDay(*days, dayKey);
     else
       days->emplace_back(dayKey);
     writeDayList(*days);
   }
-  if (numberOk && timeOk && albumOk) return;
+  if (allThere) return;
 
   ns::createDirectoryAtPath(folder, true);
-  if (!timeOk) writeFresh(PlistDictionary{}, musicTimePath(dayKey));
-  if (!numberOk) writeFresh(PlistDictionary{}, musicNumberPath(dayKey));
-  if (!albumOk) writeFresh(PlistDictionary{}, musicAlbumPath(dayKey));
+  for (int i = 0; i < 3; ++i)
+    if (problems[i] != ns::PlistReadProblem::None && replaceable(problems[i]))
+      writeFresh(PlistDictionary{}, paths[i]);
 }
+
+namespace {
+
+void createMissingDayFiles(const std::string& dayKey) {
+  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
+                               musicAlbumPath(dayKey)};
+  bool folderMade = false;
+  for (auto& path : paths) {
+    if (ns::itemExistsAtPath(path)) continue;
+    if (!folderMade) folderMade = ns::createDirectoryAtPath(dayFolderPath(dayKey), true);
+    ns::writeToFile(PlistDictionary{}, path);
+  }
+}
+
+}  // namespace
 
 bool numberTitle(const std::string& title, PlistDictionary& musicInt) {
   auto save = readStoreDictionary(kSaveDataPath);

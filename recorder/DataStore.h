@@ -21,7 +21,8 @@ std::string incrementedCounter(const std::string* text);
 // A store file read as a dictionary whose <integer> and <real> values (a
 // store edited with another tool) are turned into the decimal text the
 // recorder writes, so they are counted on and written back as text.
-std::optional<ns::PlistDictionary> readStoreDictionary(const std::string& path);
+std::optional<ns::PlistDictionary> readStoreDictionary(const std::string& path,
+                                                       ns::PlistReadProblem* problem = nullptr);
 
 // Renames whatever is at path (a file that does not parse, a pipe, a folder)
 // to "<path>.unreadable-yyyyMMdd-HHmmss" beside it, never replacing anything,
@@ -29,8 +30,8 @@ std::optional<ns::PlistDictionary> readStoreDictionary(const std::string& path);
 // there or it could not be moved.
 std::string setAsideUnreadable(const std::string& path);
 
-// Creates each history file that cannot be read, setting an unreadable one
-// aside first. A damaged file is rebuilt from what the others still hold
+// Creates each history file that is missing or damaged, setting a damaged
+// one aside first (one that could not be read just now is left alone). A damaged file is rebuilt from what the others still hold
 // where that is possible: either inverse map from the other, the next song
 // number from the highest number given out, the day list from the day
 // folders. Then completes an interrupted numbering (repairNumbering).
@@ -43,8 +44,8 @@ void ensureHistoryFiles();
 bool repairNumbering();
 
 // Makes sure the day's folder and three files exist and the day is listed in
-// DateArray.plist, creating only what is missing or unreadable (setting an
-// unreadable one aside). Days recorded while their listing could not be
+// DateArray.plist, creating only what is missing or damaged (setting a
+// damaged one aside). Days recorded while their listing could not be
 // written are listed as soon as it can be.
 void ensureDayFiles(const std::string& dayKey);
 

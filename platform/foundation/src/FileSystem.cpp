@@ -193,28 +193,58 @@ bool fileExistsAtPath(const std::string& devicePath) {
 }
 
 std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes) {
+  return readFileAtPath(devicePath, maxBytes, nullptr);
+}
+
+std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes,
+                                          int* error) {
+  const auto failWith = [&](int err) -> std::optional<std::string> {
+    if (error) *error = err;
+    errno = err;
+    return std::nullopt;
+  };
   const std::string host = hostPath(devicePath);
-  if (host.empty()) return std::nullopt;
+  if (host.empty()) return failWith(EINVAL);
   // Never waits: a named pipe or a device in place of a file would block an
   // open without O_NONBLOCK for ever; they are refused below.
   Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
-  if (fd.get() < 0) return std::nullopt;
+  if (fd.get() < 0) return failWith(errno);
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  if (static_cast<unsigned long long>(st.st_size) > maxBytes) return std::nullopt;
+  if (::fstat(fd.get(), &st) != 0) return failWith(errno);
+  if (!S_ISREG(st.st_mode)) return failWith(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+  if (static_cast<unsigned long long>(st.st_size) > maxBytes) return failWith(EFBIG);
 
   std::string bytes;
   bytes.reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
   for (;;) {
     const ssize_t n = retry([&] { return ::read(fd.get(), buf, sizeof buf); });
-    if (n < 0) return std::nullopt;
+    if (n < 0) return failWith(errno);
     if (n == 0) break;
     // The file may have grown since fstat.
-    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return std::nullopt;
+    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return failWith(EFBIG);
     bytes.append(buf, static_cast<size_t>(n));
   }
+  if (error) *error = 0;
   return bytes;
+}
+
+bool isTransientError(int err) {
+  switch (err) {
+    case EIO:
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+    case EINTR:
+    case EAGAIN:
+    case EBUSY:
+    case ENOSPC:
+    case EDQUOT:
+    case ETIMEDOUT:
+      return true;
+    default:
+      return false;
+  }
 }
 
 namespace {

@@ -325,32 +325,59 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml) {
 
 namespace {
 
-std::optional<PlistValue> readPropertyListFile(const std::string& devicePath) {
-  std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes);
-  if (!bytes) return std::nullopt;
-  return parsePropertyList(*bytes);
+std::optional<PlistValue> readPropertyListFile(const std::string& devicePath,
+                                               PlistReadProblem* problem) {
+  int error = 0;
+  std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes, &error);
+  if (!bytes) {
+    *problem = error == ENOENT || error == ENOTDIR ? PlistReadProblem::Missing
+               : isTransientError(error)           ? PlistReadProblem::Unavailable
+                                                   : PlistReadProblem::Damaged;
+    return std::nullopt;
+  }
+  std::optional<PlistValue> value = parsePropertyList(*bytes);
+  *problem = value ? PlistReadProblem::None : PlistReadProblem::Damaged;
+  return value;
+}
+
+template <class T>
+std::optional<T> readRoot(const std::string& devicePath, PlistReadProblem* problem) {
+  PlistReadProblem ignored;
+  if (!problem) problem = &ignored;
+  try {
+    std::optional<PlistValue> value = readPropertyListFile(devicePath, problem);
+    if (!value) return std::nullopt;
+    T* root = nullptr;
+    if constexpr (std::is_same_v<T, PlistDictionary>)
+      root = value->dictionary();
+    else
+      root = value->array();
+    if (!root) {
+      *problem = PlistReadProblem::Damaged;
+      return std::nullopt;
+    }
+    return std::move(*root);
+  } catch (...) {
+    *problem = PlistReadProblem::Unavailable;  // out of memory
+    return std::nullopt;
+  }
 }
 
 }  // namespace
 
 std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath) {
-  try {
-    std::optional<PlistValue> value = readPropertyListFile(devicePath);
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return std::move(*value->dictionary());
-  } catch (...) {
-    return std::nullopt;
-  }
+  return readRoot<PlistDictionary>(devicePath, nullptr);
 }
-
 std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath) {
-  try {
-    std::optional<PlistValue> value = readPropertyListFile(devicePath);
-    if (!value || !value->isArray()) return std::nullopt;
-    return std::move(*value->array());
-  } catch (...) {
-    return std::nullopt;
-  }
+  return readRoot<PlistArray>(devicePath, nullptr);
+}
+std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath,
+                                                            PlistReadProblem* problem) {
+  return readRoot<PlistDictionary>(devicePath, problem);
+}
+std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
+                                                  PlistReadProblem* problem) {
+  return readRoot<PlistArray>(devicePath, problem);
 }
 
 // ---------------------------------------------------------------------------

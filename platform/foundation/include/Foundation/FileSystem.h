@@ -40,6 +40,15 @@ bool moveItemAtPath(const std::string& from, const std::string& to);
 // longer than maxBytes.
 std::optional<std::string> readFileAtPath(const std::string& devicePath,
                                           size_t maxBytes = size_t{64} << 20);
+// The same, setting *error to why it failed: the errno of the failing call,
+// EISDIR for a folder, ENODEV for anything else that is not a regular file,
+// EFBIG when longer than maxBytes (0 on success).
+std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes,
+                                          int* error);
+
+// True for errors that say nothing about the file itself (an I/O error, no
+// memory or descriptors left, a full disk): trying again later may succeed.
+bool isTransientError(int err);
 
 // Replaces a file's content atomically: writes a temporary file beside it,
 // flushes it to disk and renames it over the target, so readers see the old

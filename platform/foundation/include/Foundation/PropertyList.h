@@ -83,6 +83,19 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml);
 std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath);
 std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath);
 
+// Why a file could not be read: writers replace only what is missing or
+// damaged, never a file that merely could not be read just now.
+enum class PlistReadProblem {
+  None,
+  Missing,      // nothing there
+  Unavailable,  // a transient error (isTransientError): try again later
+  Damaged,      // there but not a property list of the asked-for root
+};
+std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath,
+                                                            PlistReadProblem* problem);
+std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
+                                                  PlistReadProblem* problem);
+
 // Replaces everything XML 1.0 cannot carry with U+FFFD: C0 controls other
 // than TAB, LF and CR, U+FFFE, U+FFFF and invalid UTF-8 (one U+FFFD for each
 // maximal invalid subpart). Idempotent.
