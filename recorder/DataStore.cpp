@@ -131,6 +131,7 @@ bool writeDayList(const PlistArray& days) {
 }
 
 void createMissingDayFiles(const std::string& dayKey);
+bool completeNumbering(PlistDictionary& save, PlistDictionary& intMusic, PlistDictionary& musicInt);
 
 // Adds each day folder the list lacks, and gives each listed day whose
 // files a crash kept from being written its empty files; true when nothing
@@ -204,13 +205,16 @@ void ensureHistoryFiles() {
     musicInt = intMusic ? numbersByTitle(*intMusic) : PlistDictionary{};
     writeFresh(*musicInt, kMusicIntDataPath);
   }
-  if (!readStoreDictionary(kSaveDataPath, &problem) && replaceable(problem)) {
+  auto save = readStoreDictionary(kSaveDataPath, &problem);
+  if (!save && replaceable(problem)) {
     PlistDictionary fresh{
         {"MusicNumber", numberText(nextFreeNumber(intMusic ? &*intMusic : nullptr,
                                                   musicInt ? &*musicInt : nullptr))}};
     writeFresh(fresh, kSaveDataPath);
+    save = std::move(fresh);
   }
-  repairNumbering();
+  // The copies just read (or written) stand for the files: no second read.
+  if (save && intMusic && musicInt) completeNumbering(*save, *intMusic, *musicInt);
 }
 
 bool repairNumbering() {
@@ -218,6 +222,15 @@ bool repairNumbering() {
   auto intMusic = readStoreDictionary(kIntMusicDataPath);
   auto musicInt = readStoreDictionary(kMusicIntDataPath);
   if (!save || !intMusic || !musicInt) return false;
+  return completeNumbering(*save, *intMusic, *musicInt);
+}
+
+namespace {
+
+bool completeNumbering(PlistDictionary& save, PlistDictionary& intMusicFile,
+                       PlistDictionary& musicIntFile) {
+  PlistDictionary* intMusic = &intMusicFile;
+  PlistDictionary* musicInt = &musicIntFile;
 
   // A numbering cut short by a crash or a failed write left a number in one
   // map only: the other map gets it too. Entries are only ever added, so a
@@ -238,20 +251,22 @@ bool repairNumbering() {
     }
   }
   const int32_t next = nextFreeNumber(&*intMusic, &*musicInt);
-  const std::string* saved = ns::stringForKey(*save, "MusicNumber");
+  const std::string* saved = ns::stringForKey(save, "MusicNumber");
   const bool saveBehind = !saved || ns::intValue(*saved) < next;
   if (!intChanged && !musicChanged && !saveBehind) return true;
 
   ns::NSLog("Corvane: completed an interrupted numbering");
   bool ok = true;
   if (saveBehind) {
-    (*save)["MusicNumber"] = numberText(next);
-    ok &= ns::writeToFile(*save, kSaveDataPath);
+    save["MusicNumber"] = numberText(next);
+    ok &= ns::writeToFile(save, kSaveDataPath);
   }
   if (intChanged) ok &= ns::writeToFile(*intMusic, kIntMusicDataPath);
   if (musicChanged) ok &= ns::writeToFile(*musicInt, kMusicIntDataPath);
   return ok;
 }
+
+}  // namespace
 
 void ensureDayFiles(const std::string& dayKey) {
   if (g_dayListingPending) g_dayListingPending = !listRecordedDays();
