@@ -154,8 +154,9 @@ bool listRecordedDays() {
 // in its way.
 template <class T>
 bool writeFresh(const T& value, const std::string& path, bool dayList = false) {
-  setAsideUnreadable(path);
-  bool ok = ns::writeToFile(value, path);
+  // What could not be moved out of the way is not written over either.
+  bool ok = !(ns::itemExistsAtPath(path) && setAsideUnreadable(path).empty()) &&
+            ns::writeToFile(value, path);
   if (dayList && !ok) g_dayListingPending = true;
   return ok;
 }
