@@ -160,6 +160,9 @@ id applicationDidFinishLaunching(id self, SEL cmd, id application) {
 
 id mediaViewDidLoad(id self, SEL cmd, id arg) {
   if (previousMediaViewDidLoad) previousMediaViewDidLoad(self, cmd, arg);
+  // A view loaded again before it was laid out: the earlier poll would keep
+  // running unseen and its FirstMedia would clear the slots every second.
+  if (ns::NSTimer* earlier = timerFor(self, corvane::kMediaTimerKey)) earlier->invalidate();
   objc::Ref<ns::NSTimer> poll =
       ns::NSTimer::scheduledTimer(1.0, self, objc::sel_registerName("FirstMedia"), true);
   // Kept before its first run, so a first run that already finds the view
@@ -179,9 +182,9 @@ id FirstMedia(id self, SEL, id) {
 
   if (ns::NSTimer* poll = timerFor(self, corvane::kMediaTimerKey)) poll->invalidate();
   keep(self, corvane::kMediaTimerKey, nullptr);
-  // Temporary files a write interrupted by a crash left behind go before
-  // the first tick writes again.
-  corvane::removeStoreTemporaryFiles();
+  // What a crash interrupted (temporary files, a numbering half written)
+  // is cleaned up before the first tick writes again.
+  corvane::prepareStoreForSampling();
   corvane::resetSlotsForStart(self);
   // One sampling tick and one replay check per controller, however often
   // the poll gets here; a sampling timer stopped by a failure starts again.

@@ -3,16 +3,22 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <iterator>
 #include <vector>
 
 #include "Foundation/FileSystem.h"
+#include "Foundation/Log.h"
+#include "Foundation/NSDate.h"
+#include "Foundation/RunLoop.h"
 #include "Foundation/TextValue.h"
 
 namespace corvane {
 
 using ns::PlistArray;
 using ns::PlistDictionary;
+using ns::PlistValue;
 
 std::string numberText(int32_t n) {
   return ns::stringWithFormat("%d", n);
@@ -24,7 +30,38 @@ std::string incrementedCounter(const std::string* text) {
   return numberText(value == INT32_MAX ? value : value + 1);
 }
 
+std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
+                                                   ns::PlistReadProblem* problem) {
+  auto dictionary = ns::dictionaryWithContentsOfFile(path, problem);
+  if (!dictionary) return dictionary;
+  for (auto& [key, value] : *dictionary)
+    if (!value.isString())
+      if (auto text = ns::decimalText(value)) value = PlistValue(std::move(*text));
+  return dictionary;
+}
+
+std::string setAsideUnreadable(const std::string& path) {
+  if (!ns::itemExistsAtPath(path)) return {};
+  const std::string stamp = ns::formatDate(ns::RunLoop::main().now(), "yyyyMMdd-HHmmss");
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    std::string aside = path + ".unreadable-" + stamp;
+    if (attempt > 1) aside += ns::stringWithFormat("-%d", attempt);
+    if (ns::moveItemAtPath(path, aside)) {
+      ns::NSLog("Corvane: %s could not be read; set aside as %s", path.c_str(), aside.c_str());
+      return aside;
+    }
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
 namespace {
+
+// Only what is missing or damaged is written afresh; a file that could not
+// be read just now is left for a later tick.
+bool replaceable(ns::PlistReadProblem problem) {
+  return problem == ns::PlistReadProblem::Missing || problem == ns::PlistReadProblem::Damaged;
+}
 
 // A song number key as the recorder writes it: "%d" of a non-negative number.
 std::optional<int32_t> songNumber(const std::string& text) {
@@ -65,6 +102,65 @@ PlistDictionary titlesByNumber(const PlistDictionary& musicInt) {
   return out;
 }
 
+// Set when a write of DateArray.plist failed, and at start: the next tick
+// lists every recorded day the list lacks.
+bool g_dayListingPending = true;
+
+// A day key goes after every listed day that is not later than it: appended
+// in the usual case, before the days already listed after it when it is
+// listed late.
+void insertDay(PlistArray& days, const std::string& dayKey) {
+  auto at = days.end();
+  while (at != days.begin()) {
+    const std::string* key = std::prev(at)->string();
+    if (!key || !isDayKey(*key) || *key <= dayKey) break;
+    --at;
+  }
+  days.insert(at, PlistValue(dayKey));
+}
+
+bool isListed(const PlistArray& days, const std::string& dayKey) {
+  return std::any_of(days.begin(), days.end(),
+                     [&](const PlistValue& v) { return v.string() && *v.string() == dayKey; });
+}
+
+bool writeDayList(const PlistArray& days) {
+  bool ok = ns::writeToFile(days, kDateArrayPath);
+  if (!ok) g_dayListingPending = true;
+  return ok;
+}
+
+void createMissingDayFiles(const std::string& dayKey);
+bool completeNumbering(PlistDictionary& save, PlistDictionary& intMusic, PlistDictionary& musicInt);
+
+// Adds each day folder the list lacks, and gives each listed day whose
+// files a crash kept from being written its empty files; true when nothing
+// is left to list.
+bool listRecordedDays() {
+  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
+  if (!days) return false;
+  for (auto& day : *days)
+    if (const std::string* key = day.string(); key && isDayKey(*key)) createMissingDayFiles(*key);
+  bool changed = false;
+  for (auto& day : daysFromFolders()) {
+    if (isListed(*days, *day.string())) continue;
+    insertDay(*days, *day.string());
+    changed = true;
+  }
+  return !changed || writeDayList(*days);
+}
+
+// Writes value over path, first setting aside whatever unreadable thing is
+// in its way.
+template <class T>
+bool writeFresh(const T& value, const std::string& path, bool dayList = false) {
+  // What could not be moved out of the way is not written over either.
+  bool ok = !(ns::itemExistsAtPath(path) && setAsideUnreadable(path).empty()) &&
+            ns::writeToFile(value, path);
+  if (dayList && !ok) g_dayListingPending = true;
+  return ok;
+}
+
 // MusicIntData.plist (title -> number) rebuilt from IntMusicData.plist; a
 // title listed under two numbers keeps the lower one.
 PlistDictionary numbersByTitle(const PlistDictionary& intMusic) {
@@ -95,51 +191,145 @@ int32_t nextFreeNumber(const PlistDictionary* intMusic, const PlistDictionary* m
 }  // namespace
 
 void ensureHistoryFiles() {
-  if (!ns::arrayWithContentsOfFile(kDateArrayPath))
-    ns::writeToFile(daysFromFolders(), kDateArrayPath);
+  ns::PlistReadProblem problem;
+  if (!ns::arrayWithContentsOfFile(kDateArrayPath, &problem) && replaceable(problem))
+    writeFresh(daysFromFolders(), kDateArrayPath, /*dayList=*/true);
 
-  auto intMusic = ns::dictionaryWithContentsOfFile(kIntMusicDataPath);
-  if (!intMusic) {
-    auto musicInt = ns::dictionaryWithContentsOfFile(kMusicIntDataPath);
+  ns::PlistReadProblem intProblem, musicProblem;
+  auto intMusic = readStoreDictionary(kIntMusicDataPath, &intProblem);
+  auto musicInt = readStoreDictionary(kMusicIntDataPath, &musicProblem);
+  if (!intMusic && replaceable(intProblem)) {
     intMusic = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
-    ns::writeToFile(*intMusic, kIntMusicDataPath);
+    writeFresh(*intMusic, kIntMusicDataPath);
   }
-  auto musicInt = ns::dictionaryWithContentsOfFile(kMusicIntDataPath);
-  if (!musicInt) {
-    musicInt = numbersByTitle(*intMusic);
-    ns::writeToFile(*musicInt, kMusicIntDataPath);
+  if (!musicInt && replaceable(musicProblem)) {
+    musicInt = intMusic ? numbersByTitle(*intMusic) : PlistDictionary{};
+    writeFresh(*musicInt, kMusicIntDataPath);
   }
-  if (!ns::dictionaryWithContentsOfFile(kSaveDataPath)) {
-    PlistDictionary save{{"MusicNumber", numberText(nextFreeNumber(&*intMusic, &*musicInt))}};
-    ns::writeToFile(save, kSaveDataPath);
+  auto save = readStoreDictionary(kSaveDataPath, &problem);
+  if (!save && replaceable(problem)) {
+    PlistDictionary fresh{
+        {"MusicNumber", numberText(nextFreeNumber(intMusic ? &*intMusic : nullptr,
+                                                  musicInt ? &*musicInt : nullptr))}};
+    writeFresh(fresh, kSaveDataPath);
+    save = std::move(fresh);
   }
+  // The copies just read (or written) stand for the files: no second read.
+  if (save && intMusic && musicInt) completeNumbering(*save, *intMusic, *musicInt);
 }
 
-void ensureDayFiles(const std::string& dayKey) {
-  bool numberOk = ns::dictionaryWithContentsOfFile(musicNumberPath(dayKey)).has_value();
-  bool timeOk = ns::dictionaryWithContentsOfFile(musicTimePath(dayKey)).has_value();
-  bool albumOk = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey)).has_value();
-  if (numberOk && timeOk && albumOk) return;
+bool repairNumbering() {
+  auto save = readStoreDictionary(kSaveDataPath);
+  auto intMusic = readStoreDictionary(kIntMusicDataPath);
+  auto musicInt = readStoreDictionary(kMusicIntDataPath);
+  if (!save || !intMusic || !musicInt) return false;
+  return completeNumbering(*save, *intMusic, *musicInt);
+}
 
-  if (auto days = ns::arrayWithContentsOfFile(kDateArrayPath)) {
-    bool listed = std::any_of(days->begin(), days->end(), [&](const ns::PlistValue& v) {
-      return v.string() && *v.string() == dayKey;
-    });
-    if (!listed) {
-      days->emplace_back(dayKey);
-      ns::writeToFile(*days, kDateArrayPath);
+namespace {
+
+bool completeNumbering(PlistDictionary& save, PlistDictionary& intMusicFile,
+                       PlistDictionary& musicIntFile) {
+  PlistDictionary* intMusic = &intMusicFile;
+  PlistDictionary* musicInt = &musicIntFile;
+
+  // A numbering cut short by a crash or a failed write left a number in one
+  // map only: the other map gets it too. Entries are only ever added, so a
+  // conflict that cannot come from one interrupted numbering is left alone.
+  bool intChanged = false, musicChanged = false;
+  for (auto& [number, value] : *intMusic) {
+    const std::string* title = value.string();
+    if (title && songNumber(number) && !musicInt->count(*title)) {
+      (*musicInt)[*title] = number;
+      musicChanged = true;
     }
   }
-  ns::createDirectoryAtPath(dayFolderPath(dayKey), true);
-  if (!timeOk) ns::writeToFile(PlistDictionary{}, musicTimePath(dayKey));
-  if (!numberOk) ns::writeToFile(PlistDictionary{}, musicNumberPath(dayKey));
-  if (!albumOk) ns::writeToFile(PlistDictionary{}, musicAlbumPath(dayKey));
+  for (auto& [title, value] : *musicInt) {
+    const std::string* number = value.string();
+    if (number && songNumber(*number) && !intMusic->count(*number)) {
+      (*intMusic)[*number] = title;
+      intChanged = true;
+    }
+  }
+  const int32_t next = nextFreeNumber(&*intMusic, &*musicInt);
+  const std::string* saved = ns::stringForKey(save, "MusicNumber");
+  const bool saveBehind = !saved || ns::intValue(*saved) < next;
+  if (!intChanged && !musicChanged && !saveBehind) return true;
+
+  ns::NSLog("Corvane: completed an interrupted numbering");
+  bool ok = true;
+  if (saveBehind) {
+    save["MusicNumber"] = numberText(next);
+    ok &= ns::writeToFile(save, kSaveDataPath);
+  }
+  if (intChanged) ok &= ns::writeToFile(*intMusic, kIntMusicDataPath);
+  if (musicChanged) ok &= ns::writeToFile(*musicInt, kMusicIntDataPath);
+  return ok;
 }
 
+}  // namespace
+
+void ensureDayFiles(const std::string& dayKey) {
+  if (g_dayListingPending) g_dayListingPending = !listRecordedDays();
+
+  const std::string folder = dayFolderPath(dayKey);
+  // Something other than a folder in the way of the day's folder.
+  for (std::string path : {std::string(kEverydayDataPath), folder})
+    if (ns::itemExistsAtPath(path) && !ns::isDirectoryAtPath(path)) setAsideUnreadable(path);
+
+  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
+                               musicAlbumPath(dayKey)};
+  ns::PlistReadProblem problems[3];
+  bool allThere = true;
+  for (int i = 0; i < 3; ++i)
+    allThere &= ns::dictionaryWithContentsOfFile(paths[i], &problems[i]).has_value();
+
+  if (auto days = ns::arrayWithContentsOfFile(kDateArrayPath); days && !isListed(*days, dayKey)) {
+    // A day whose files are already there was recorded while its listing
+    // could not be written: it goes in its place among the listed days.
+    if (allThere)
+      insertDay(*days, dayKey);
+    else
+      days->emplace_back(dayKey);
+    writeDayList(*days);
+  }
+  if (allThere) return;
+
+  ns::createDirectoryAtPath(folder, true);
+  for (int i = 0; i < 3; ++i)
+    if (problems[i] != ns::PlistReadProblem::None && replaceable(problems[i]))
+      writeFresh(PlistDictionary{}, paths[i]);
+}
+
+namespace {
+
+void createMissingDayFiles(const std::string& dayKey) {
+  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
+                               musicAlbumPath(dayKey)};
+  bool folderMade = false;
+  for (auto& path : paths) {
+    if (ns::itemExistsAtPath(path)) continue;
+    if (!folderMade) folderMade = ns::createDirectoryAtPath(dayFolderPath(dayKey), true);
+    ns::writeToFile(PlistDictionary{}, path);
+  }
+}
+
+}  // namespace
+
 bool numberTitle(const std::string& title, PlistDictionary& musicInt) {
-  auto save = ns::dictionaryWithContentsOfFile(kSaveDataPath);
-  auto intMusic = ns::dictionaryWithContentsOfFile(kIntMusicDataPath);
+  auto save = readStoreDictionary(kSaveDataPath);
+  auto intMusic = readStoreDictionary(kIntMusicDataPath);
   if (!save || !intMusic) return false;
+
+  // A title IntMusicData.plist already names keeps its number: numbering it
+  // again would split its records for good.
+  for (auto& [number, value] : *intMusic) {
+    if (value.string() && *value.string() == title && songNumber(number)) {
+      musicInt[title] = number;
+      ns::writeToFile(musicInt, kMusicIntDataPath);
+      return true;
+    }
+  }
   const std::string* next = ns::stringForKey(*save, "MusicNumber");
   // A hand-edited or stale counter must never hand out a number again.
   int32_t n = std::max(next ? ns::intValue(*next) : 0, nextFreeNumber(&*intMusic, &musicInt));
@@ -149,14 +339,20 @@ bool numberTitle(const std::string& title, PlistDictionary& musicInt) {
   musicInt[title] = number;
   (*save)["MusicNumber"] = numberText(n + 1);
   ns::writeToFile(*save, kSaveDataPath);
-  ns::writeToFile(*intMusic, kIntMusicDataPath);
-  ns::writeToFile(musicInt, kMusicIntDataPath);
+  const bool titleKept = ns::writeToFile(*intMusic, kIntMusicDataPath);
+  const bool numberKept = ns::writeToFile(musicInt, kMusicIntDataPath);
+  if (!titleKept && !numberKept) {
+    // Neither map holds the number: nothing may be recorded under it.
+    musicInt.erase(title);
+    return false;
+  }
+  // With one map written, the next tick completes the other.
   return true;
 }
 
 void countPlay(const std::string& dayKey, const std::string& number) {
   std::string path = musicNumberPath(dayKey);
-  auto counts = ns::dictionaryWithContentsOfFile(path);
+  auto counts = readStoreDictionary(path);
   if (!counts) return;
   (*counts)[number] = incrementedCounter(ns::stringForKey(*counts, number));
   ns::writeToFile(*counts, path);
@@ -164,8 +360,8 @@ void countPlay(const std::string& dayKey, const std::string& number) {
 
 void tallySecond(const std::string& dayKey, const std::string& number,
                  const std::string& albumEntry) {
-  auto albums = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey));
-  auto seconds = ns::dictionaryWithContentsOfFile(musicTimePath(dayKey));
+  auto albums = readStoreDictionary(musicAlbumPath(dayKey));
+  auto seconds = readStoreDictionary(musicTimePath(dayKey));
   if (albums && !albums->count(number)) {
     (*albums)[number] = albumEntry;
     ns::writeToFile(*albums, musicAlbumPath(dayKey));
@@ -181,6 +377,12 @@ int removeStoreTemporaryFiles() {
   for (auto& day : listFolder(kEverydayDataPath))
     if (isDayKey(day)) removed += ns::removeOrphanedTemporaryFiles(dayFolderPath(day));
   return removed;
+}
+
+void prepareStoreForSampling() {
+  removeStoreTemporaryFiles();
+  repairNumbering();
+  g_dayListingPending = true;
 }
 
 }  // namespace corvane

@@ -18,20 +18,42 @@ std::string numberText(int32_t n);
 // counter already at the 32-bit maximum stays there.
 std::string incrementedCounter(const std::string* text);
 
-// Creates each history file that cannot be read. A damaged file is rebuilt
-// from what the others still hold where that is possible: either inverse map
-// from the other, the next song number from the highest number given out,
-// the day list from the day folders.
+// A store file read as a dictionary whose <integer> and <real> values (a
+// store edited with another tool) are turned into the decimal text the
+// recorder writes, so they are counted on and written back as text.
+std::optional<ns::PlistDictionary> readStoreDictionary(const std::string& path,
+                                                       ns::PlistReadProblem* problem = nullptr);
+
+// Renames whatever is at path (a file that does not parse, a pipe, a folder)
+// to "<path>.unreadable-yyyyMMdd-HHmmss" beside it, never replacing anything,
+// and logs one line naming it. Gives the new path, or "" when nothing was
+// there or it could not be moved.
+std::string setAsideUnreadable(const std::string& path);
+
+// Creates each history file that is missing or damaged, setting a damaged
+// one aside first (one that could not be read just now is left alone). A damaged file is rebuilt from what the others still hold
+// where that is possible: either inverse map from the other, the next song
+// number from the highest number given out, the day list from the day
+// folders. Then completes an interrupted numbering (repairNumbering).
 void ensureHistoryFiles();
 
+// Makes the two maps inverse again after a numbering a crash or a failed
+// write cut short: a title or number one map holds is added to the other,
+// and "MusicNumber" is raised past every number given out. Adds only, never
+// removes. False when a file could not be read or written.
+bool repairNumbering();
+
 // Makes sure the day's folder and three files exist and the day is listed in
-// DateArray.plist, creating only what is missing or unreadable.
+// DateArray.plist, creating only what is missing or damaged (setting a
+// damaged one aside). Days recorded while their listing could not be
+// written are listed as soon as it can be.
 void ensureDayFiles(const std::string& dayKey);
 
-// Gives title the next song number, writing SaveData.plist, IntMusicData.plist
-// and the caller's copy of MusicIntData.plist, in that order. Returns false
-// (and writes nothing) when the history files cannot be read or no number is
-// left.
+// Gives title a song number, writing SaveData.plist, IntMusicData.plist and
+// the caller's copy of MusicIntData.plist, in that order. A title that
+// IntMusicData.plist already names gets that number back instead. Returns
+// false, leaving title out of musicInt, when the history files cannot be
+// read, no number is left, or neither map could be written.
 bool numberTitle(const std::string& title, ns::PlistDictionary& musicInt);
 
 // Adds one play of song number to the day's MusicNumber.plist.
@@ -44,5 +66,9 @@ void tallySecond(const std::string& dayKey, const std::string& number,
 
 // Deletes temporary files an interrupted write left in the store's folders.
 int removeStoreTemporaryFiles();
+
+// When sampling starts: removes those leftovers, completes an interrupted
+// numbering and has the next tick list every recorded day.
+void prepareStoreForSampling();
 
 }  // namespace corvane

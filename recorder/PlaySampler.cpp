@@ -1,10 +1,12 @@
 #include "PlaySampler.h"
 
 #include "DataStore.h"
+#include "Foundation/FileSystem.h"
+#include "Foundation/NSArray.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSString.h"
-#include "Foundation/NSTimer.h"
 #include "Foundation/PropertyList.h"
+#include "Foundation/RunLoop.h"
 #include "Foundation/TextValue.h"
 #include "RecorderKeys.h"
 
@@ -38,11 +40,38 @@ bool isStream(const std::string& title, const std::optional<std::string>& album)
   return !album && ns::utf16Length(title) >= 6 && ns::utf16Prefix(title, 5) == "http:";
 }
 
-void stopSampling(objc::id controller, NowPlayingHost& host) {
-  host.showAlert("Corvane Error", "Reinstail in Cydia", "Okay");
-  objc::id timer = objc::objc_getAssociatedObject(controller, kCheckTimerKey);
-  if (timer && timer->isKindOfClass(ns::NSTimer::classObject()))
-    static_cast<ns::NSTimer*>(timer)->invalidate();
+// How long sampling rests after the store could not be written.
+constexpr double kRetryInterval = 30.0;
+
+// The store cannot be written (its folder missing, the disk full, a write
+// failing): the user is told once, and the tick rests, touching nothing,
+// until it tries again. A fault that goes away thus ends by itself.
+void suspendSampling(objc::id controller, NowPlayingHost& host) {
+  if (!objc::objc_getAssociatedObject(controller, kAlertShownKey)) {
+    host.showAlert("Corvane Error", "Reinstail in Cydia", "Okay");
+    objc::objc_setAssociatedObject(controller, kAlertShownKey, ns::NSNumber::numberWithBool(true),
+                                   objc::OBJC_ASSOCIATION_RETAIN);
+  }
+  objc::objc_setAssociatedObject(
+      controller, kRetryAtKey,
+      ns::NSNumber::numberWithDouble(ns::RunLoop::main().now() + kRetryInterval),
+      objc::OBJC_ASSOCIATION_RETAIN);
+}
+
+// True while resting; at the time of the next attempt, true still while the
+// store's folder is missing, so nothing is created where there is no store.
+bool resting(objc::id controller) {
+  objc::id value = objc::objc_getAssociatedObject(controller, kRetryAtKey);
+  if (!value || !value->isKindOfClass(ns::NSNumber::classObject())) return false;
+  const double now = ns::RunLoop::main().now();
+  if (now < static_cast<ns::NSNumber*>(value)->doubleValue()) return true;
+  if (!ns::isDirectoryAtPath(kStoreRoot)) {
+    objc::objc_setAssociatedObject(controller, kRetryAtKey,
+                                   ns::NSNumber::numberWithDouble(now + kRetryInterval),
+                                   objc::OBJC_ASSOCIATION_RETAIN);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -63,12 +92,14 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   const std::optional<std::string> album = sanitized(track.album);
   const std::optional<std::string> artist = sanitized(track.artist);
 
+  if (resting(controller)) return;
   ensureHistoryFiles();
-  auto musicInt = ns::dictionaryWithContentsOfFile(kMusicIntDataPath);
+  auto musicInt = readStoreDictionary(kMusicIntDataPath);
   if (!musicInt) {
-    stopSampling(controller, host);
+    suspendSampling(controller, host);
     return;
   }
+  objc::objc_setAssociatedObject(controller, kRetryAtKey, nullptr, objc::OBJC_ASSOCIATION_RETAIN);
 
   const float position = host.position();
   const bool playing = host.isPlaying();
@@ -94,8 +125,12 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   } else if (!slotEquals(controller, kNumber4Key, *title)) {
     setSlot(controller, kNumber4Key, *title);
   } else {
-    if (auto current = ns::dictionaryWithContentsOfFile(kMusicIntDataPath))
-      if (const std::string* number = ns::stringForKey(*current, *title)) countPlay(day, *number);
+    // The number as the file now holds it; this tick's copy stands in when
+    // a failed write kept the title out of the file (the next tick repairs it).
+    auto current = readStoreDictionary(kMusicIntDataPath);
+    const std::string* number = current ? ns::stringForKey(*current, *title) : nullptr;
+    if (!number) number = ns::stringForKey(*musicInt, *title);
+    if (number) countPlay(day, *number);
     setSlot(controller, kPreviousMusicKey, *title);
   }
 

@@ -13,6 +13,9 @@ namespace corvane {
 
 // One sampling tick: makes sure the store exists, numbers a new title, counts
 // a play on the fifth playing tick of the same title, tallies one second.
+// When MusicIntData.plist cannot be read or made, the "Corvane Error" alert
+// shows (once per controller) and ticks do nothing for 30 s, then try again;
+// while the store's folder is missing they create nothing.
 void CheckMusicInfo(objc::id controller, NowPlayingHost& host);
 
 // Clears the slots when the position is exactly at a track's start, so a

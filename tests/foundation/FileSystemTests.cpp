@@ -59,6 +59,33 @@ TEST(Files, ReadRefusesFoldersAndOversizedFiles) {
   EXPECT_FALSE(readFileAtPath("/missing"));
 }
 
+TEST(Files, ReadNeverWaitsOnAPipeOrADevice) {
+  testsupport::TempDeviceRoot root;
+  ASSERT_EQ(mkfifo(root.host("/pipe").c_str(), 0600), 0);
+  // Before, the open itself waited for a writer for ever.
+  EXPECT_FALSE(readFileAtPath("/pipe"));
+  fs::create_symlink("/dev/zero", root.host("/zero"));
+  EXPECT_FALSE(readFileAtPath("/zero"));
+  fs::create_symlink(root.host("/loop"), root.host("/loop"));
+  EXPECT_FALSE(readFileAtPath("/loop"));
+  EXPECT_TRUE(itemExistsAtPath("/loop") && !fileExistsAtPath("/loop"));
+}
+
+TEST(Files, MoveNeverReplacesAnything) {
+  testsupport::TempDeviceRoot root;
+  testsupport::writeHostFile(root.host("/a"), "A");
+  testsupport::writeHostFile(root.host("/b"), "B");
+  EXPECT_FALSE(moveItemAtPath("/a", "/b"));
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(testsupport::readHostFile(root.host("/b")), "B");
+  ASSERT_EQ(mkfifo(root.host("/pipe").c_str(), 0600), 0);
+  EXPECT_TRUE(moveItemAtPath("/pipe", "/pipe.aside"));
+  EXPECT_TRUE(moveItemAtPath("/a", "/c"));
+  EXPECT_EQ(testsupport::readHostFile(root.host("/c")), "A");
+  EXPECT_FALSE(moveItemAtPath("/missing", "/d"));
+  EXPECT_FALSE(moveItemAtPath("/c", "/../d"));
+}
+
 TEST(AtomicWrite, ReplacesContentAndLeavesNoTemporaryFile) {
   testsupport::TempDeviceRoot root;
   ASSERT_TRUE(createDirectoryAtPath("/d", false));

@@ -136,25 +136,59 @@ TEST(PropertyListReader, RefusesEntitiesAndMalformedStructure) {
       "<plist><string>&c;</string></plist>",
       "<!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><plist><string>&x;</string>"
       "</plist>",
-      "<!DOCTYPE plist [<!ELEMENT plist ANY>]><plist><string/></plist>",
+      "<!DOCTYPE plist [<!ENTITY % p \"x\">]><plist><string/></plist>",
       kHead + "<string>&undefined;</string></plist>",
       doc("<dict><key>a</key></dict>"),                       // key without a value
       doc("<dict><key>a</key><key>b</key><string/></dict>"),  // two keys in a row
       doc("<dict><string>v</string></dict>"),                 // value without a key
       doc("<array><key>a</key></array>"),
-      doc("<dict>text<key>a</key><string/></dict>"),
-      doc("<array><string/>x</array>"),
       doc("<string>a<string/></string>"),
-      doc("<unknown/>"),
-      doc("<plist><string/></plist>"),
-      doc("<string/><string/>"),
-      doc("<true>yes</true>"),
       doc(""),
-      "<string>no plist element</string>",
       "",
       std::string("\0\xff\xfe<plist>\x01", 11),
   };
   for (const std::string& xml : hostile) EXPECT_FALSE(parsePropertyList(xml)) << xml;
+}
+
+// What Python's plistlib reads is read too, so a file another tool wrote
+// is never taken for damaged.
+TEST(PropertyListReader, ReadsWhatOtherReadersAccept) {
+  const std::pair<std::string, PlistValue> cases[] = {
+      {"<?xml version=\"1.0\"?><!DOCTYPE plist [<!ELEMENT plist ANY>]>"
+       "<plist version=\"1.0\"><dict><key>0</key><string>28</string></dict></plist>",
+       PlistDictionary{{"0", "28"}}},
+      {doc("<dict>text<key>a</key><string/></dict>"), PlistDictionary{{"a", ""}}},
+      {doc("<array><string/>x<unknown>y</unknown></array>"), PlistArray{""}},
+      {doc("<plist><string>in</string></plist>"), "in"},
+      {doc("<string>a</string><string>b</string>"), "b"},
+      {"<?xml version=\"1.0\"?><array><string>bare</string></array>", PlistArray{"bare"}},
+  };
+  for (const auto& [xml, value] : cases) {
+    auto parsed = parsePropertyList(xml);
+    ASSERT_TRUE(parsed) << xml;
+    EXPECT_EQ(*parsed, value) << xml;
+  }
+  EXPECT_EQ(parsePropertyList(doc("<true>yes</true>"))->other()->element, "true");
+}
+
+TEST(PropertyListReader, NumbersOfOtherToolsReadAsDecimalText) {
+  auto d = *parsePropertyList(
+                doc("<dict><key>i</key><integer> 28 </integer><key>h</key><integer>0x1C</integer>"
+                    "<key>n</key><integer>-3</integer><key>r</key><real>28.0</real>"
+                    "<key>f</key><real>2.5</real><key>s</key><string>7</string>"
+                    "<key>bad</key><integer>x1</integer><key>t</key><true/></dict>"))
+                ->dictionary();
+  EXPECT_EQ(decimalTextForKey(d, "i"), "28");
+  EXPECT_EQ(decimalTextForKey(d, "h"), "28");
+  EXPECT_EQ(decimalTextForKey(d, "n"), "-3");
+  EXPECT_EQ(decimalTextForKey(d, "r"), "28");
+  EXPECT_EQ(decimalTextForKey(d, "f"), "2.5");
+  EXPECT_EQ(decimalTextForKey(d, "s"), "7");
+  EXPECT_EQ(decimalTextForKey(d, "bad"), std::nullopt);
+  EXPECT_EQ(decimalTextForKey(d, "t"), std::nullopt);
+  EXPECT_EQ(decimalTextForKey(d, "missing"), std::nullopt);
+  // The element is kept for callers that look at it.
+  EXPECT_EQ(d.at("i").other()->element, "integer");
 }
 
 TEST(PropertyListReader, BoundsNestingDepth) {
@@ -167,6 +201,9 @@ TEST(PropertyListReader, BoundsNestingDepth) {
   EXPECT_TRUE(parsePropertyList(nested(kMaxPropertyListDepth)));
   EXPECT_FALSE(parsePropertyList(nested(kMaxPropertyListDepth + 1)));
   EXPECT_FALSE(parsePropertyList(nested(200000)));
+  std::string unknown;
+  for (int i = 0; i < 200000; ++i) unknown += "<u>";
+  EXPECT_FALSE(parsePropertyList(doc(unknown)));
 }
 
 TEST(PropertyListReader, EveryTruncationOfAFileIsRefused) {

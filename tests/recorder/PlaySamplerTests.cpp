@@ -118,24 +118,3 @@ TEST_F(SamplerTest, DayBoundaryStartsANewDayAndSlotsSurvive) {
   EXPECT_EQ(ns::arrayWithContentsOfFile(kDateArrayPath),
             (ns::PlistArray{"2015-03-05", "2015-03-06"}));
 }
-
-TEST(SamplerFailure, MissingStoreShowsOneAlertAndStopsSampling) {
-  testsupport::TempDeviceRoot root;
-  testsupport::VirtualClock clock;
-  FakeHost host;
-  host.track.title = "T";
-  auto controller = objc::make<objc::Object>();
-  resetSlotsForStart(controller);
-  int ticks = 0;
-  auto timer = ns::NSTimer::scheduledTimer(1.0, true, [&](ns::NSTimer*) {
-    ++ticks;
-    CheckMusicInfo(controller, host);
-  });
-  objc::objc_setAssociatedObject(controller, kCheckTimerKey, timer, objc::OBJC_ASSOCIATION_RETAIN);
-  clock.advance(10);
-  EXPECT_EQ(ticks, 1);
-  ASSERT_EQ(host.alerts.size(), 1u);
-  EXPECT_EQ(host.alerts[0], "Corvane Error|Reinstail in Cydia|Okay");
-  EXPECT_FALSE(timer->isValid());
-  EXPECT_FALSE(ns::fileExistsAtPath(kStoreRoot));
-}

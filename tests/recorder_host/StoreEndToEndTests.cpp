@@ -106,7 +106,7 @@ TEST_F(StoreEndToEnd, ADayCrossingMidnightStartsANewDayFolder) {
   EXPECT_EQ(dayFile("2015-03-06", "MusicAlbum.plist"), (ns::PlistDictionary{{"0", "Art-Alb"}}));
 }
 
-TEST_F(StoreEndToEnd, AMissingStoreFolderAlertsOnceAndStopsSampling) {
+TEST_F(StoreEndToEnd, AMissingStoreFolderAlertsOnceAndCreatesNothing) {
   fs::remove_all(device.root.host(corvane::kStoreRoot));
   std::string script = "wait 5\ndump " + device.root.host("/first.json") +
                        "\nalert dismiss\nwait 10\ndump " + device.root.host("/later.json") +
@@ -117,7 +117,7 @@ TEST_F(StoreEndToEnd, AMissingStoreFolderAlertsOnceAndStopsSampling) {
                            "CORVANE_AUTOMATION=" + device.root.host("/script.txt"));
   ASSERT_EQ(status, 0) << output;
   std::string first = testsupport::readHostFile(device.root.host("/first.json"));
-  // One alert, and after it is dismissed no second one: sampling has stopped.
+  // One alert, and after it is dismissed no second one: sampling rests.
   EXPECT_EQ(first.substr(std::min(first.find("\"alerts\""), first.size())),
             "\"alerts\": [\n  {\"title\": \"Corvane Error\", \"message\": \"Reinstail in Cydia\", "
             "\"button\": \"Okay\", \"visible\": true}\n ]}\n");

@@ -107,6 +107,19 @@ TEST_F(TweakInHost, PollWaitsForAWidthAndAHeightThenStartsTheTimersOnce) {
   EXPECT_EQ(g_samplingTicks, 20);
 }
 
+TEST_F(TweakInHost, ASecondLoadBeforeTheLayoutLeavesOnePollAndPlaysAreCounted) {
+  SBCCMediaControlsSectionController* media = newMediaSection();
+  media->view();
+  objc::objc_msgSend(media, "viewDidLoad");  // loaded again, not laid out yet
+  media->nowPlayingView()->setFrame(CGRectMake(0, 0, 280, 130));
+  clock.advance(1.5);
+  const int runs = g_firstMediaRuns;
+  clock.advance(10);
+  // Before, the first poll kept running and cleared the slots every second.
+  EXPECT_EQ(g_firstMediaRuns, runs);
+  EXPECT_EQ(g_samplingTicks, 10);
+}
+
 TEST_F(TweakInHost, AViewLaidOutAtTheFirstRunStartsTheTimersOnce) {
   g_layOutAtLoad = true;
   SBCCMediaControlsSectionController* media = newMediaSection();

@@ -119,22 +119,71 @@ std::string hostPath(std::string_view devicePath) {
   return root + std::string(devicePath);
 }
 
+namespace {
+
+// Makes a folder's entries durable; a file system that cannot sync folders
+// is not an error.
+void syncFolder(const std::string& folder) {
+  Fd dir(retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  if (dir.get() >= 0) ::fsync(dir.get());
+}
+
+// A new folder survives a power loss only once its parent's entry is synced;
+// files synced inside a folder whose entry is lost are lost with it.
+bool makeFolder(const std::string& host) {
+  if (::mkdir(host.c_str(), 0755) != 0) return errno == EEXIST && isDirectory(host);
+  syncFolder(parentOf(host));
+  return true;
+}
+
+}  // namespace
+
 bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateDirectories) {
   const std::string host = hostPath(devicePath);
   if (host.empty()) return false;
-  if (!withIntermediateDirectories) {
-    if (::mkdir(host.c_str(), 0755) == 0) return true;
-    return errno == EEXIST && isDirectory(host);
-  }
+  if (!withIntermediateDirectories) return makeFolder(host);
   // Create each missing folder from the top down.
   for (size_t pos = 1; pos <= host.size(); ++pos) {
     if (pos != host.size() && host[pos] != '/') continue;
     const std::string prefix = host.substr(0, pos);
     if (prefix.back() == '/') continue;  // "//" in the path
-    if (::mkdir(prefix.c_str(), 0755) != 0 && !(errno == EEXIST && isDirectory(prefix)))
-      return false;
+    if (isDirectory(prefix)) continue;
+    if (!makeFolder(prefix)) return false;
   }
   return isDirectory(host);
+}
+
+bool itemExistsAtPath(const std::string& devicePath) {
+  const std::string host = hostPath(devicePath);
+  struct stat st;
+  return !host.empty() && ::lstat(host.c_str(), &st) == 0;
+}
+
+bool isDirectoryAtPath(const std::string& devicePath) {
+  const std::string host = hostPath(devicePath);
+  return !host.empty() && isDirectory(host);
+}
+
+bool moveItemAtPath(const std::string& from, const std::string& to) {
+  const std::string hostFrom = hostPath(from);
+  const std::string hostTo = hostPath(to);
+  if (hostFrom.empty() || hostTo.empty()) {
+    errno = EINVAL;
+    return false;
+  }
+  if (::renameat2(AT_FDCWD, hostFrom.c_str(), AT_FDCWD, hostTo.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the no-replace flag: check, then rename.
+    struct stat st;
+    if (::lstat(hostTo.c_str(), &st) == 0) {
+      errno = EEXIST;
+      return false;
+    }
+    if (::rename(hostFrom.c_str(), hostTo.c_str()) != 0) return false;
+  }
+  syncFolder(parentOf(hostTo));
+  if (parentOf(hostTo) != parentOf(hostFrom)) syncFolder(parentOf(hostFrom));
+  return true;
 }
 
 bool fileExistsAtPath(const std::string& devicePath) {
@@ -144,30 +193,79 @@ bool fileExistsAtPath(const std::string& devicePath) {
 }
 
 std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes) {
+  return readFileAtPath(devicePath, maxBytes, nullptr);
+}
+
+std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes,
+                                          int* error) {
+  const auto failWith = [&](int err) -> std::optional<std::string> {
+    if (error) *error = err;
+    errno = err;
+    return std::nullopt;
+  };
   const std::string host = hostPath(devicePath);
-  if (host.empty()) return std::nullopt;
-  Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC); }));
-  if (fd.get() < 0) return std::nullopt;
+  if (host.empty()) return failWith(EINVAL);
+  // Never waits: a named pipe or a device in place of a file would block an
+  // open without O_NONBLOCK for ever; they are refused below.
+  Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
+  if (fd.get() < 0) return failWith(errno);
   struct stat st;
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  if (static_cast<unsigned long long>(st.st_size) > maxBytes) return std::nullopt;
+  if (::fstat(fd.get(), &st) != 0) return failWith(errno);
+  if (!S_ISREG(st.st_mode)) return failWith(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+  if (static_cast<unsigned long long>(st.st_size) > maxBytes) return failWith(EFBIG);
 
   std::string bytes;
   bytes.reserve(static_cast<size_t>(st.st_size));
   char buf[65536];
   for (;;) {
     const ssize_t n = retry([&] { return ::read(fd.get(), buf, sizeof buf); });
-    if (n < 0) return std::nullopt;
+    if (n < 0) return failWith(errno);
     if (n == 0) break;
     // The file may have grown since fstat.
-    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return std::nullopt;
+    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return failWith(EFBIG);
     bytes.append(buf, static_cast<size_t>(n));
   }
+  if (error) *error = 0;
   return bytes;
+}
+
+bool isTransientError(int err) {
+  switch (err) {
+    case EIO:
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+    case EINTR:
+    case EAGAIN:
+    case EBUSY:
+    case ENOSPC:
+    case EDQUOT:
+    case ETIMEDOUT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+WriteFaultHook& writeFaultHook() {
+  static auto* hook = new WriteFaultHook;
+  return *hook;
+}
+}  // namespace
+
+void setWriteFaultHook(WriteFaultHook hook) {
+  writeFaultHook() = std::move(hook);
 }
 
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
                          std::string* error) {
+  if (const WriteFaultHook& hook = writeFaultHook())
+    if (int err = hook(devicePath)) {
+      setError(error, "cannot write " + devicePath + ": " + errorText(err));
+      errno = err;
+      return false;
+    }
   const std::string host = hostPath(devicePath);
   if (host.empty()) {
     setError(error, "invalid device path: " + devicePath);
@@ -213,8 +311,7 @@ bool writeHostFileAtomically(const std::string& host, std::string_view bytes, st
 
   // Makes the rename itself durable. The new content is already in place, so
   // a file system that cannot sync folders does not make the write fail.
-  Fd dir(retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  syncFolder(folder);
   return true;
 }
 

@@ -2,7 +2,12 @@
 
 #include <expat.h>
 
+#include <cctype>
+#include <cerrno>
 #include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -20,14 +25,81 @@ const std::string* stringForKey(const PlistDictionary& dictionary, const std::st
   return it == dictionary.end() ? nullptr : it->second.string();
 }
 
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() &&
+         (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+// An <integer>'s text as its value: optional sign, decimal or 0x digits.
+std::optional<std::string> integerText(std::string_view raw) {
+  std::string text(trimmed(raw));
+  if (text.empty() || text.size() > 64) return std::nullopt;
+  const char* start = text.c_str();
+  bool negative = *start == '-';
+  if (*start == '-' || *start == '+') ++start;
+  int base = 10;
+  if (start[0] == '0' && (start[1] == 'x' || start[1] == 'X')) {
+    base = 16;
+    start += 2;
+  }
+  if (!std::isxdigit(static_cast<unsigned char>(*start))) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long magnitude = std::strtoull(start, &end, base);
+  if (*end || errno == ERANGE) return std::nullopt;
+  if (magnitude > static_cast<unsigned long long>(LLONG_MAX)) return std::nullopt;
+  long long value =
+      negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+  char out[32];
+  std::snprintf(out, sizeof out, "%lld", value);
+  return std::string(out);
+}
+
+// A <real>'s text as its value: whole numbers without a fraction, so that a
+// counter stored as 28.0 reads as 28.
+std::optional<std::string> realText(std::string_view raw) {
+  std::string text(trimmed(raw));
+  if (text.empty() || text.size() > 64) return std::nullopt;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (*end || !std::isfinite(value)) return std::nullopt;
+  char out[64];
+  if (value == std::trunc(value) && std::fabs(value) < 9.2e18)
+    std::snprintf(out, sizeof out, "%lld", static_cast<long long>(value));
+  else
+    std::snprintf(out, sizeof out, "%.17g", value);
+  return std::string(out);
+}
+
+}  // namespace
+
+std::optional<std::string> decimalText(const PlistValue& value) {
+  if (const std::string* s = value.string()) return *s;
+  const PlistOther* other = value.other();
+  if (!other) return std::nullopt;
+  if (other->element == "integer") return integerText(other->text);
+  if (other->element == "real") return realText(other->text);
+  return std::nullopt;
+}
+
+std::optional<std::string> decimalTextForKey(const PlistDictionary& dictionary,
+                                             const std::string& key) {
+  auto it = dictionary.find(key);
+  if (it == dictionary.end()) return std::nullopt;
+  return decimalText(it->second);
+}
+
 // ---------------------------------------------------------------------------
 // Reading
 
 namespace {
-
-bool isXmlSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
 
 bool isLeafElement(std::string_view name) {
   return name == "integer" || name == "real" || name == "true" || name == "false" ||
@@ -45,9 +117,10 @@ class Reader {
     XML_SetElementHandler(p, &Reader::onStart, &Reader::onEnd);
     XML_SetCharacterDataHandler(p, &Reader::onText);
     // No entity of any kind is ever needed in a property list, and declaring
-    // one is the first step of every expansion attack: refuse outright.
+    // one is the first step of every expansion attack: refuse outright. A
+    // document type's internal subset without entities (element or
+    // attribute declarations) is harmless and read past, as other readers do.
     XML_SetEntityDeclHandler(p, &Reader::onEntityDecl);
-    XML_SetStartDoctypeDeclHandler(p, &Reader::onDoctype);
     XML_SetSkippedEntityHandler(p, &Reader::onSkippedEntity);
     XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
 
@@ -57,7 +130,7 @@ class Reader {
   }
 
  private:
-  enum class Type { Plist, Array, Dict, Key, String, Leaf };
+  enum class Type { Plist, Array, Dict, Key, String, Leaf, Unknown };
   struct Frame {
     Type type;
     std::string name;  // element name of a leaf
@@ -65,7 +138,8 @@ class Reader {
     PlistArray array;
     PlistDictionary dict;
     std::optional<std::string> pendingKey;  // a dict's key still waiting for its value
-    std::optional<PlistValue> plistValue;   // the single value inside <plist>
+    std::optional<PlistValue> plistValue;   // the value inside <plist>
+    bool implicit = false;                  // a root value without <plist> around it
   };
 
   static Reader& self(void* data) { return *static_cast<Reader*>(data); }
@@ -105,35 +179,26 @@ class Reader {
                                    const XML_Char*) {
     self(data).fail();
   }
-  static void XMLCALL onDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*,
-                                int hasInternalSubset) {
-    if (hasInternalSubset) self(data).fail();
-  }
   static void XMLCALL onSkippedEntity(void* data, const XML_Char*, int) { self(data).fail(); }
 
+  // The frame a value would go to: unknown elements are looked through.
+  Frame& container() {
+    for (auto it = stack_.rbegin(); it != stack_.rend(); ++it)
+      if (it->type != Type::Unknown) return *it;
+    return stack_.front();  // the root frame is never Unknown
+  }
+
   void start(std::string_view name) {
+    // Unknown elements nest too: every element counts towards a second,
+    // looser bound.
+    if (++depth_ > 2 * kMaxPropertyListDepth) return fail();
     if (stack_.empty()) {
-      if (name != "plist") return fail();
-      stack_.push_back(Frame{Type::Plist, {}, {}, {}, {}, {}, {}});
-      return;
-    }
-    Frame& top = stack_.back();
-    switch (top.type) {
-      case Type::Key:
-      case Type::String:
-      case Type::Leaf:
-        return fail();  // text-only elements
-      case Type::Plist:
-        if (top.plistValue) return fail();
-        if (name == "key") return fail();
-        break;
-      case Type::Array:
-        if (name == "key") return fail();
-        break;
-      case Type::Dict:
-        // Keys and values alternate, starting with a key.
-        if ((name == "key") == top.pendingKey.has_value()) return fail();
-        break;
+      if (name == "plist") {
+        stack_.push_back(Frame{Type::Plist, {}, {}, {}, {}, {}, {}, false});
+        return;
+      }
+      // A bare root value, as other readers accept it.
+      stack_.push_back(Frame{Type::Plist, {}, {}, {}, {}, {}, {}, true});
     }
     Type type;
     if (name == "key")
@@ -147,14 +212,36 @@ class Reader {
     else if (isLeafElement(name))
       type = Type::Leaf;
     else
+      type = Type::Unknown;
+
+    Frame& top = stack_.back();
+    if (top.type == Type::Key || top.type == Type::String || top.type == Type::Leaf)
+      return fail();  // text-only elements
+    if (type != Type::Unknown) {
+      Frame& into = container();
+      switch (into.type) {
+        case Type::Plist:
+          if (name == "key") return fail();
+          break;
+        case Type::Array:
+          if (name == "key") return fail();
+          break;
+        case Type::Dict:
+          // Keys and values alternate, starting with a key.
+          if ((name == "key") == into.pendingKey.has_value()) return fail();
+          break;
+        default:
+          return fail();
+      }
+    }
+    if ((type == Type::Array || type == Type::Dict) && ++containerDepth_ > kMaxPropertyListDepth)
       return fail();
-    if ((type == Type::Array || type == Type::Dict) && ++depth_ > kMaxPropertyListDepth)
-      return fail();
-    stack_.push_back(Frame{type, std::string(name), {}, {}, {}, {}, {}});
+    stack_.push_back(Frame{type, std::string(name), {}, {}, {}, {}, {}, false});
   }
 
   void end() {
     if (stack_.empty()) return fail();
+    --depth_;
     Frame f = std::move(stack_.back());
     stack_.pop_back();
     PlistValue value;
@@ -163,31 +250,37 @@ class Reader {
         if (!f.plistValue) return fail();
         root_ = std::move(f.plistValue);
         return;
+      case Type::Unknown:
+        return;
       case Type::Key:
         // The start handler only opens a key when the dict waits for one.
-        stack_.back().pendingKey = std::move(f.text);
+        container().pendingKey = std::move(f.text);
         return;
       case Type::String:
         value = PlistValue(std::move(f.text));
         break;
       case Type::Array:
-        --depth_;
+        --containerDepth_;
         value = PlistValue(std::move(f.array));
         break;
       case Type::Dict:
-        --depth_;
+        --containerDepth_;
         if (f.pendingKey) return fail();  // a key without a value
         value = PlistValue(std::move(f.dict));
         break;
       case Type::Leaf:
-        if ((f.name == "true" || f.name == "false") && !isBlank(f.text)) return fail();
         value = PlistValue(PlistOther{std::move(f.name), std::move(f.text)});
         break;
     }
-    Frame& parent = stack_.back();  // every value element has a parent
+    Frame& parent = container();  // every value element has a parent
     switch (parent.type) {
       case Type::Plist:
+        // A second value replaces the first, as other readers have it.
         parent.plistValue = std::move(value);
+        if (parent.implicit) {
+          root_ = std::move(parent.plistValue);
+          stack_.pop_back();
+        }
         break;
       case Type::Array:
         parent.array.push_back(std::move(value));
@@ -202,25 +295,19 @@ class Reader {
     }
   }
 
-  static bool isBlank(std::string_view s) {
-    for (char c : s)
-      if (!isXmlSpace(c)) return false;
-    return true;
-  }
-
   void text(std::string_view s) {
     if (stack_.empty()) return;
     Frame& top = stack_.back();
-    if (top.type == Type::Key || top.type == Type::String || top.type == Type::Leaf) {
+    // Text anywhere else (between elements, inside unknown ones) means
+    // nothing and is skipped, as other readers skip it.
+    if (top.type == Type::Key || top.type == Type::String || top.type == Type::Leaf)
       top.text.append(s);
-    } else if (!isBlank(s)) {
-      fail();  // text between elements
-    }
   }
 
   std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser_;
   std::vector<Frame> stack_;
   size_t depth_ = 0;
+  size_t containerDepth_ = 0;
   bool failed_ = false;
   std::optional<PlistValue> root_;
 };
@@ -238,32 +325,59 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml) {
 
 namespace {
 
-std::optional<PlistValue> readPropertyListFile(const std::string& devicePath) {
-  std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes);
-  if (!bytes) return std::nullopt;
-  return parsePropertyList(*bytes);
+std::optional<PlistValue> readPropertyListFile(const std::string& devicePath,
+                                               PlistReadProblem* problem) {
+  int error = 0;
+  std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes, &error);
+  if (!bytes) {
+    *problem = error == ENOENT || error == ENOTDIR ? PlistReadProblem::Missing
+               : isTransientError(error)           ? PlistReadProblem::Unavailable
+                                                   : PlistReadProblem::Damaged;
+    return std::nullopt;
+  }
+  std::optional<PlistValue> value = parsePropertyList(*bytes);
+  *problem = value ? PlistReadProblem::None : PlistReadProblem::Damaged;
+  return value;
+}
+
+template <class T>
+std::optional<T> readRoot(const std::string& devicePath, PlistReadProblem* problem) {
+  PlistReadProblem ignored;
+  if (!problem) problem = &ignored;
+  try {
+    std::optional<PlistValue> value = readPropertyListFile(devicePath, problem);
+    if (!value) return std::nullopt;
+    T* root = nullptr;
+    if constexpr (std::is_same_v<T, PlistDictionary>)
+      root = value->dictionary();
+    else
+      root = value->array();
+    if (!root) {
+      *problem = PlistReadProblem::Damaged;
+      return std::nullopt;
+    }
+    return std::move(*root);
+  } catch (...) {
+    *problem = PlistReadProblem::Unavailable;  // out of memory
+    return std::nullopt;
+  }
 }
 
 }  // namespace
 
 std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath) {
-  try {
-    std::optional<PlistValue> value = readPropertyListFile(devicePath);
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return std::move(*value->dictionary());
-  } catch (...) {
-    return std::nullopt;
-  }
+  return readRoot<PlistDictionary>(devicePath, nullptr);
 }
-
 std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath) {
-  try {
-    std::optional<PlistValue> value = readPropertyListFile(devicePath);
-    if (!value || !value->isArray()) return std::nullopt;
-    return std::move(*value->array());
-  } catch (...) {
-    return std::nullopt;
-  }
+  return readRoot<PlistArray>(devicePath, nullptr);
+}
+std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath,
+                                                            PlistReadProblem* problem) {
+  return readRoot<PlistDictionary>(devicePath, problem);
+}
+std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
+                                                  PlistReadProblem* problem) {
+  return readRoot<PlistArray>(devicePath, problem);
 }
 
 // ---------------------------------------------------------------------------

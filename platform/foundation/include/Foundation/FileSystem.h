@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,17 +20,35 @@ std::string deviceRoot();
 // The host path of an absolute device path, or "" when it is refused.
 std::string hostPath(std::string_view devicePath);
 
-// Creates a folder (mode 0755 minus the umask). Succeeds when the folder
-// already exists; fails when something else is in the way.
+// Creates a folder (mode 0755 minus the umask) and syncs its parent, so the
+// folder outlives a power loss. Succeeds when the folder already exists;
+// fails when something else is in the way.
 bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateDirectories);
 
 // True for an existing file or folder.
 bool fileExistsAtPath(const std::string& devicePath);
+// True for anything at the path, a dangling symbolic link included.
+bool itemExistsAtPath(const std::string& devicePath);
+bool isDirectoryAtPath(const std::string& devicePath);
+
+// Renames an item (file, folder, pipe, link) without ever replacing one:
+// fails with EEXIST when something is at `to`. Both folders are synced.
+bool moveItemAtPath(const std::string& from, const std::string& to);
 
 // The whole content of a regular file; nullopt when it is missing, not a
-// regular file, unreadable or longer than maxBytes.
+// regular file (a pipe, a device, a folder: never waited on), unreadable or
+// longer than maxBytes.
 std::optional<std::string> readFileAtPath(const std::string& devicePath,
                                           size_t maxBytes = size_t{64} << 20);
+// The same, setting *error to why it failed: the errno of the failing call,
+// EISDIR for a folder, ENODEV for anything else that is not a regular file,
+// EFBIG when longer than maxBytes (0 on success).
+std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes,
+                                          int* error);
+
+// True for errors that say nothing about the file itself (an I/O error, no
+// memory or descriptors left, a full disk): trying again later may succeed.
+bool isTransientError(int err);
 
 // Replaces a file's content atomically: writes a temporary file beside it,
 // flushes it to disk and renames it over the target, so readers see the old
@@ -37,6 +56,12 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath,
 // temporary file is gone, and *error (if given) says why.
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
                          std::string* error = nullptr);
+
+// A seam for tests: while set, writeFileAtomically asks it first, and a
+// non-zero errno it gives makes that write fail as the disk would, leaving
+// the target untouched.
+using WriteFaultHook = std::function<int(const std::string& devicePath)>;
+void setWriteFaultHook(WriteFaultHook hook);
 
 // The same for a host path (files outside the device, such as screenshots).
 bool writeHostFileAtomically(const std::string& hostPath, std::string_view bytes,

@@ -1,9 +1,10 @@
 // Property-list values and their XML files.
 //
-// The data store only ever holds strings, arrays and dictionaries; any other
+// The data store only ever writes strings, arrays and dictionaries; any other
 // property-list element (integer, real, true, false, date, data) is kept as
-// an opaque "other" value so a file holding one still reads, and callers that
-// expect a string simply see the wrong type.
+// an opaque "other" value so a file holding one still reads. A store edited
+// with another tool may hold numbers as <integer> or <real>: decimalText
+// gives their value as the text the store would have written.
 #pragma once
 
 #include <cstddef>
@@ -61,18 +62,39 @@ class PlistValue {
 // The string stored under key, or null when there is none or it is not a string.
 const std::string* stringForKey(const PlistDictionary& dictionary, const std::string& key);
 
+// The decimal text of a string, <integer> or <real> leaf ("0x1C" and 28.0
+// both give "28"); nothing for other kinds or text that is not a number.
+std::optional<std::string> decimalText(const PlistValue& value);
+std::optional<std::string> decimalTextForKey(const PlistDictionary& dictionary,
+                                             const std::string& key);
+
 // Largest document the reader accepts, and deepest nesting of arrays and dictionaries.
 inline constexpr size_t kMaxPropertyListBytes = 64u << 20;
 inline constexpr size_t kMaxPropertyListDepth = 256;
 
 // Parses an XML property list. Anything malformed, oversized, too deeply
-// nested, or declaring entities gives nullopt; it never throws.
+// nested, or declaring entities gives nullopt; it never throws. As other
+// readers do, it reads past a document type's internal subset, elements it
+// does not know, text between elements, and a root value without <plist>.
 std::optional<PlistValue> parsePropertyList(std::string_view xml);
 
 // Reads a file by device path (see FileSystem.h). A missing, unreadable or
 // unparsable file, or a root of the other type, gives nullopt.
 std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath);
 std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath);
+
+// Why a file could not be read: writers replace only what is missing or
+// damaged, never a file that merely could not be read just now.
+enum class PlistReadProblem {
+  None,
+  Missing,      // nothing there
+  Unavailable,  // a transient error (isTransientError): try again later
+  Damaged,      // there but not a property list of the asked-for root
+};
+std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath,
+                                                            PlistReadProblem* problem);
+std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
+                                                  PlistReadProblem* problem);
 
 // Replaces everything XML 1.0 cannot carry with U+FFFD: C0 controls other
 // than TAB, LF and CR, U+FFFE, U+FFFF and invalid UTF-8 (one U+FFFD for each

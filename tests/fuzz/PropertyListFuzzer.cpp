@@ -1,0 +1,53 @@
+// libFuzzer target for the property-list reader and writer. The first byte
+// picks what the rest is: an XML document to read, or text to store.
+//   - Reading never crashes, leaks or runs past its bounds.
+//   - Whatever is read is written as a document that reads back, and writing
+//     that again gives the same bytes.
+//   - Any text stored as a key and a value reads back as its sanitised form.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "Foundation/PropertyList.h"
+
+namespace {
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+void roundTrip(std::string_view xml) {
+  std::optional<ns::PlistValue> value = ns::parsePropertyList(xml);
+  if (!value) return;
+  const std::string written = ns::serializePropertyList(*value);
+  std::optional<ns::PlistValue> again = ns::parsePropertyList(written);
+  require(again.has_value());
+  require(ns::serializePropertyList(*again) == written);
+  // Numbers other tools wrote read as decimal text, or as nothing.
+  if (const ns::PlistDictionary* d = again->dictionary())
+    for (const auto& [key, v] : *d) (void)ns::decimalText(v);
+}
+
+void storedText(std::string_view text) {
+  const std::string clean = ns::sanitizeText(text);
+  require(ns::sanitizeText(clean) == clean);
+  ns::PlistDictionary d{{std::string(text), std::string(text)}};
+  std::optional<ns::PlistValue> back = ns::parsePropertyList(ns::serializePropertyList(d));
+  require(back && back->dictionary() && back->dictionary()->size() == 1);
+  const auto& [key, value] = *back->dictionary()->begin();
+  require(key == clean && value.string() && *value.string() == clean);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] & 1)
+    storedText(rest);
+  else
+    roundTrip(rest);
+  return 0;
+}
