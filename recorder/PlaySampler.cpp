@@ -1,5 +1,7 @@
 #include "PlaySampler.h"
 
+#include <initializer_list>
+
 #include "DataStore.h"
 #include "Foundation/FileSystem.h"
 #include "Foundation/NSArray.h"
@@ -24,9 +26,15 @@ bool slotEquals(objc::id controller, const char* key, const std::string& title) 
   return slotValue(controller, key) == title;
 }
 
+// Empties the five slots in the order given. The sampler clears the last
+// title first; the start-up clears the four counters first. Nothing reads
+// the slots in between, but both orders are kept as they are.
+void emptySlots(objc::id controller, std::initializer_list<const char*> order) {
+  for (const char* key : order) setSlot(controller, key, "");
+}
+
 void clearSlots(objc::id controller) {
-  for (const char* key : {kPreviousMusicKey, kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key})
-    setSlot(controller, key, "");
+  emptySlots(controller, {kPreviousMusicKey, kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key});
 }
 
 std::optional<std::string> sanitized(const std::optional<std::string>& text) {
@@ -82,8 +90,7 @@ std::optional<std::string> slotValue(objc::id controller, const char* key) {
 }
 
 void resetSlotsForStart(objc::id controller) {
-  for (const char* key : {kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key, kPreviousMusicKey})
-    setSlot(controller, key, "");
+  emptySlots(controller, {kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key, kPreviousMusicKey});
 }
 
 void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
