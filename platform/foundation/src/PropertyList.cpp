@@ -564,9 +564,11 @@ std::string serializeRoot(const T& root) {
 }
 
 template <class T>
-bool writeRoot(const T& root, const std::string& devicePath) {
+bool writeRoot(const T& root, const std::string& devicePath,
+               std::optional<FileIdentity>* written = nullptr) {
+  if (written) written->reset();
   try {
-    return writeFileAtomically(devicePath, serializeRoot(root));
+    return writeFileAtomically(devicePath, serializeRoot(root), nullptr, written);
   } catch (...) {
     return false;
   }
@@ -592,6 +594,10 @@ bool writeToFile(const PlistDictionary& value, const std::string& devicePath) {
 }
 bool writeToFile(const PlistArray& value, const std::string& devicePath) {
   return writeRoot(value, devicePath);
+}
+bool writeToFile(const PlistDictionary& value, const std::string& devicePath,
+                 std::optional<FileIdentity>* written) {
+  return writeRoot(value, devicePath, written);
 }
 
 }  // namespace ns
