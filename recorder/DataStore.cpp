@@ -361,21 +361,27 @@ bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, Store
   auto intMusicFile = cache.dictionary(kIntMusicDataPath);
   if (!saveFile || !intMusicFile) return false;
 
+  // The maps as last found consistent are inverse and the counter is past
+  // every number: the title is in neither, and the counter is the number.
+  const StoreCache::Numbering before{saveFile, intMusicFile, musicIntFile};
+  const bool consistent = cache.consistent == before;
+
   // A title IntMusicData.plist already names keeps its number: numbering it
   // again would split its records for good.
-  for (auto& [number, value] : *intMusicFile) {
-    if (value.string() && *value.string() == title && songNumber(number)) {
-      auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
-      (*musicInt)[title] = number;
-      musicIntFile = musicInt;
-      cache.write(musicIntFile, kMusicIntDataPath);
-      return true;
+  if (!consistent)
+    for (auto& [number, value] : *intMusicFile) {
+      if (value.string() && *value.string() == title && songNumber(number)) {
+        auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
+        (*musicInt)[title] = number;
+        musicIntFile = musicInt;
+        cache.write(musicIntFile, kMusicIntDataPath);
+        return true;
+      }
     }
-  }
   const std::string* next = ns::stringForKey(*saveFile, "MusicNumber");
   // A hand-edited or stale counter must never hand out a number again.
   int32_t n = std::max(next ? ns::intValue(*next) : 0,
-                       nextFreeNumber(intMusicFile.get(), musicIntFile.get()));
+                       consistent ? 0 : nextFreeNumber(intMusicFile.get(), musicIntFile.get()));
   if (n < 0 || n == INT32_MAX) return false;  // no number left to give
   std::string number = numberText(n);
   auto save = std::make_shared<PlistDictionary>(*saveFile);
@@ -384,9 +390,12 @@ bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, Store
   (*intMusic)[number] = title;
   (*musicInt)[title] = number;
   (*save)["MusicNumber"] = numberText(n + 1);
-  cache.write(save, kSaveDataPath);
+  const bool counted = cache.write(save, kSaveDataPath);
   const bool titleKept = cache.write(intMusic, kIntMusicDataPath);
   const bool numberKept = cache.write(musicInt, kMusicIntDataPath);
+  // One new pair and a counter past it keep consistent maps consistent.
+  if (consistent && counted && titleKept && numberKept)
+    cache.consistent = {save, intMusic, musicInt};
   // Neither map holds the number: nothing may be recorded under it.
   if (!titleKept && !numberKept) return false;
   // With one map written, the next tick completes the other.
