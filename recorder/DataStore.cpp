@@ -60,6 +60,15 @@ bool StoreCache::write(std::shared_ptr<const PlistDictionary> dictionary, const 
   return true;
 }
 
+void StoreCache::recordingDay(const std::string& dayKey) {
+  if (dayKey == day_) return;
+  if (!day_.empty())
+    for (const std::string& path :
+         {musicTimePath(day_), musicNumberPath(day_), musicAlbumPath(day_)})
+      files_.forget(path);
+  day_ = dayKey;
+}
+
 std::shared_ptr<const PlistArray> StoreCache::array(const std::string& path,
                                                     ns::PlistReadProblem* problem) {
   return files_.array(path, problem);
@@ -310,6 +319,7 @@ bool completeNumbering(const SharedDictionary& save, const SharedDictionary& int
 }  // namespace
 
 void ensureDayFiles(const std::string& dayKey, StoreCache& cache) {
+  cache.recordingDay(dayKey);
   if (g_dayListingPending) g_dayListingPending = !listRecordedDays();
 
   const std::string folder = dayFolderPath(dayKey);

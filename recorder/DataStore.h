@@ -29,6 +29,9 @@ class StoreCache {
   // writeToFile, keeping dictionary as the file's parse when the file at
   // path is provably the one written.
   bool write(std::shared_ptr<const ns::PlistDictionary> dictionary, const std::string& path);
+  // A day's files are kept while it is the day being recorded: the kept
+  // copies of earlier days go, so years of recording keep one day's worth.
+  void recordingDay(const std::string& dayKey);
   const ns::PropertyListCache& files() const { return files_; }
 
   // The three history files as last found consistent: the same parsed
@@ -41,6 +44,7 @@ class StoreCache {
 
  private:
   ns::PropertyListCache files_;
+  std::string day_;
 };
 
 // "%d" of a number: how song numbers and counters are written.

@@ -123,4 +123,18 @@ TEST_F(ChangedBetweenTicks, TruncatedDamagedOrDeletedMapsAreRebuilt) {
   EXPECT_EQ(seconds("0"), "7");
 }
 
+TEST(StoreCacheDays, OnlyTheRecordedDaysFilesAreKept) {
+  testsupport::TempDeviceRoot root;
+  ns::createDirectoryAtPath(dayFolderPath("2015-03-05"), true);
+  ns::createDirectoryAtPath(dayFolderPath("2015-03-06"), true);
+  StoreCache cache;
+  for (const char* day : {"2015-03-05", "2015-03-06"}) {
+    ASSERT_TRUE(ns::writeToFile(ns::PlistDictionary{{"0", "1"}}, musicTimePath(day)));
+    cache.recordingDay(day);
+    ASSERT_TRUE(cache.dictionary(musicTimePath(day)));
+  }
+  ASSERT_TRUE(cache.dictionary(kStoreRoot + std::string("none.plist")) == nullptr);
+  EXPECT_EQ(cache.files().size(), 1u);
+}
+
 }  // namespace

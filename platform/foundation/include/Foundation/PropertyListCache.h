@@ -35,6 +35,9 @@ class PropertyListCache {
   // writer that has just written exactly it under identity.
   void keep(const std::string& devicePath, const FileIdentity& identity,
             std::shared_ptr<const PlistDictionary> dictionary, Prepare prepare = nullptr);
+  // Drops what is kept for the file (one that will not be read again).
+  void forget(const std::string& devicePath) { entries_.erase(devicePath); }
+  size_t size() const { return entries_.size(); }
   // How many reads found the file unchanged / had to parse (for tests).
   size_t hits() const { return hits_; }
   size_t parses() const { return parses_; }
