@@ -30,14 +30,48 @@ std::string incrementedCounter(const std::string* text) {
   return numberText(value == INT32_MAX ? value : value + 1);
 }
 
+namespace {
+
+void numbersAsText(PlistDictionary& dictionary) {
+  for (auto& [key, value] : dictionary)
+    if (!value.isString())
+      if (auto text = ns::decimalText(value)) value = PlistValue(std::move(*text));
+}
+
+}  // namespace
+
 std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
                                                    ns::PlistReadProblem* problem) {
   auto dictionary = ns::dictionaryWithContentsOfFile(path, problem);
-  if (!dictionary) return dictionary;
-  for (auto& [key, value] : *dictionary)
-    if (!value.isString())
-      if (auto text = ns::decimalText(value)) value = PlistValue(std::move(*text));
+  if (dictionary) numbersAsText(*dictionary);
   return dictionary;
+}
+
+std::shared_ptr<const PlistDictionary> StoreCache::dictionary(const std::string& path,
+                                                              ns::PlistReadProblem* problem) {
+  return files_.dictionary(path, problem, numbersAsText);
+}
+
+bool StoreCache::write(std::shared_ptr<const PlistDictionary> dictionary, const std::string& path) {
+  std::optional<ns::FileIdentity> written;
+  if (!ns::writeToFile(*dictionary, path, &written)) return false;
+  // What was written parses back to itself: no need to read it again.
+  if (written) files_.keep(path, *written, std::move(dictionary), numbersAsText);
+  return true;
+}
+
+void StoreCache::recordingDay(const std::string& dayKey) {
+  if (dayKey == day_) return;
+  if (!day_.empty())
+    for (const std::string& path :
+         {musicTimePath(day_), musicNumberPath(day_), musicAlbumPath(day_)})
+      files_.forget(path);
+  day_ = dayKey;
+}
+
+std::shared_ptr<const PlistArray> StoreCache::array(const std::string& path,
+                                                    ns::PlistReadProblem* problem) {
+  return files_.array(path, problem);
 }
 
 std::string setAsideUnreadable(const std::string& path) {
@@ -131,7 +165,9 @@ bool writeDayList(const PlistArray& days) {
 }
 
 void createMissingDayFiles(const std::string& dayKey);
-bool completeNumbering(PlistDictionary& save, PlistDictionary& intMusic, PlistDictionary& musicInt);
+using SharedDictionary = std::shared_ptr<const PlistDictionary>;
+bool completeNumbering(const SharedDictionary& save, const SharedDictionary& intMusic,
+                       const SharedDictionary& musicInt, StoreCache& cache);
 
 // Adds each day folder the list lacks, and gives each listed day whose
 // files a crash kept from being written its empty files; true when nothing
@@ -190,86 +226,100 @@ int32_t nextFreeNumber(const PlistDictionary* intMusic, const PlistDictionary* m
 
 }  // namespace
 
-void ensureHistoryFiles() {
+void ensureHistoryFiles(StoreCache& cache) {
   ns::PlistReadProblem problem;
-  if (!ns::arrayWithContentsOfFile(kDateArrayPath, &problem) && replaceable(problem))
+  if (!cache.array(kDateArrayPath, &problem) && replaceable(problem))
     writeFresh(daysFromFolders(), kDateArrayPath, /*dayList=*/true);
 
   ns::PlistReadProblem intProblem, musicProblem;
-  auto intMusic = readStoreDictionary(kIntMusicDataPath, &intProblem);
-  auto musicInt = readStoreDictionary(kMusicIntDataPath, &musicProblem);
+  SharedDictionary intMusic = cache.dictionary(kIntMusicDataPath, &intProblem);
+  SharedDictionary musicInt = cache.dictionary(kMusicIntDataPath, &musicProblem);
   if (!intMusic && replaceable(intProblem)) {
-    intMusic = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
+    intMusic = std::make_shared<const PlistDictionary>(musicInt ? titlesByNumber(*musicInt)
+                                                                : PlistDictionary{});
     writeFresh(*intMusic, kIntMusicDataPath);
   }
   if (!musicInt && replaceable(musicProblem)) {
-    musicInt = intMusic ? numbersByTitle(*intMusic) : PlistDictionary{};
+    musicInt = std::make_shared<const PlistDictionary>(intMusic ? numbersByTitle(*intMusic)
+                                                                : PlistDictionary{});
     writeFresh(*musicInt, kMusicIntDataPath);
   }
-  auto save = readStoreDictionary(kSaveDataPath, &problem);
+  SharedDictionary save = cache.dictionary(kSaveDataPath, &problem);
   if (!save && replaceable(problem)) {
-    PlistDictionary fresh{
-        {"MusicNumber", numberText(nextFreeNumber(intMusic ? &*intMusic : nullptr,
-                                                  musicInt ? &*musicInt : nullptr))}};
-    writeFresh(fresh, kSaveDataPath);
-    save = std::move(fresh);
+    save = std::make_shared<const PlistDictionary>(PlistDictionary{
+        {"MusicNumber", numberText(nextFreeNumber(intMusic.get(), musicInt.get()))}});
+    writeFresh(*save, kSaveDataPath);
   }
   // The copies just read (or written) stand for the files: no second read.
-  if (save && intMusic && musicInt) completeNumbering(*save, *intMusic, *musicInt);
+  if (save && intMusic && musicInt) completeNumbering(save, intMusic, musicInt, cache);
 }
 
 bool repairNumbering() {
-  auto save = readStoreDictionary(kSaveDataPath);
-  auto intMusic = readStoreDictionary(kIntMusicDataPath);
-  auto musicInt = readStoreDictionary(kMusicIntDataPath);
+  StoreCache once;
+  auto save = once.dictionary(kSaveDataPath);
+  auto intMusic = once.dictionary(kIntMusicDataPath);
+  auto musicInt = once.dictionary(kMusicIntDataPath);
   if (!save || !intMusic || !musicInt) return false;
-  return completeNumbering(*save, *intMusic, *musicInt);
+  return completeNumbering(save, intMusic, musicInt, once);
 }
 
 namespace {
 
-bool completeNumbering(PlistDictionary& save, PlistDictionary& intMusicFile,
-                       PlistDictionary& musicIntFile) {
-  PlistDictionary* intMusic = &intMusicFile;
-  PlistDictionary* musicInt = &musicIntFile;
+bool completeNumbering(const SharedDictionary& save, const SharedDictionary& intMusic,
+                       const SharedDictionary& musicInt, StoreCache& cache) {
+  // The same parsed copies as last found consistent: the files are unchanged.
+  const StoreCache::Numbering seen{save, intMusic, musicInt};
+  if (cache.consistent == seen) return true;
 
   // A numbering cut short by a crash or a failed write left a number in one
   // map only: the other map gets it too. Entries are only ever added, so a
   // conflict that cannot come from one interrupted numbering is left alone.
-  bool intChanged = false, musicChanged = false;
+  // (A title added to MusicIntData.plist carries a number IntMusicData.plist
+  // already has, so each map's additions can be found from the files alone.)
+  PlistDictionary toMusicInt, toIntMusic;
   for (auto& [number, value] : *intMusic) {
     const std::string* title = value.string();
-    if (title && songNumber(number) && !musicInt->count(*title)) {
-      (*musicInt)[*title] = number;
-      musicChanged = true;
-    }
+    if (title && songNumber(number) && !musicInt->count(*title) && !toMusicInt.count(*title))
+      toMusicInt.emplace(*title, number);
   }
   for (auto& [title, value] : *musicInt) {
     const std::string* number = value.string();
-    if (number && songNumber(*number) && !intMusic->count(*number)) {
-      (*intMusic)[*number] = title;
-      intChanged = true;
-    }
+    if (number && songNumber(*number) && !intMusic->count(*number) && !toIntMusic.count(*number))
+      toIntMusic.emplace(*number, title);
   }
-  const int32_t next = nextFreeNumber(&*intMusic, &*musicInt);
-  const std::string* saved = ns::stringForKey(save, "MusicNumber");
+  // The additions carry only numbers one map already has: the highest stays.
+  const int32_t next = nextFreeNumber(intMusic.get(), musicInt.get());
+  const std::string* saved = ns::stringForKey(*save, "MusicNumber");
   const bool saveBehind = !saved || ns::intValue(*saved) < next;
-  if (!intChanged && !musicChanged && !saveBehind) return true;
+  if (toIntMusic.empty() && toMusicInt.empty() && !saveBehind) {
+    cache.consistent = seen;
+    return true;
+  }
 
   ns::NSLog("Corvane: completed an interrupted numbering");
   bool ok = true;
   if (saveBehind) {
-    save["MusicNumber"] = numberText(next);
-    ok &= ns::writeToFile(save, kSaveDataPath);
+    PlistDictionary raised = *save;
+    raised["MusicNumber"] = numberText(next);
+    ok &= ns::writeToFile(raised, kSaveDataPath);
   }
-  if (intChanged) ok &= ns::writeToFile(*intMusic, kIntMusicDataPath);
-  if (musicChanged) ok &= ns::writeToFile(*musicInt, kMusicIntDataPath);
+  if (!toIntMusic.empty()) {
+    PlistDictionary completed = *intMusic;
+    completed.merge(toIntMusic);
+    ok &= ns::writeToFile(completed, kIntMusicDataPath);
+  }
+  if (!toMusicInt.empty()) {
+    PlistDictionary completed = *musicInt;
+    completed.merge(toMusicInt);
+    ok &= ns::writeToFile(completed, kMusicIntDataPath);
+  }
   return ok;
 }
 
 }  // namespace
 
-void ensureDayFiles(const std::string& dayKey) {
+void ensureDayFiles(const std::string& dayKey, StoreCache& cache) {
+  cache.recordingDay(dayKey);
   if (g_dayListingPending) g_dayListingPending = !listRecordedDays();
 
   const std::string folder = dayFolderPath(dayKey);
@@ -281,17 +331,17 @@ void ensureDayFiles(const std::string& dayKey) {
                                musicAlbumPath(dayKey)};
   ns::PlistReadProblem problems[3];
   bool allThere = true;
-  for (int i = 0; i < 3; ++i)
-    allThere &= ns::dictionaryWithContentsOfFile(paths[i], &problems[i]).has_value();
+  for (int i = 0; i < 3; ++i) allThere &= cache.dictionary(paths[i], &problems[i]) != nullptr;
 
-  if (auto days = ns::arrayWithContentsOfFile(kDateArrayPath); days && !isListed(*days, dayKey)) {
+  if (auto listed = cache.array(kDateArrayPath); listed && !isListed(*listed, dayKey)) {
     // A day whose files are already there was recorded while its listing
     // could not be written: it goes in its place among the listed days.
+    PlistArray days = *listed;
     if (allThere)
-      insertDay(*days, dayKey);
+      insertDay(days, dayKey);
     else
-      days->emplace_back(dayKey);
-    writeDayList(*days);
+      days.emplace_back(dayKey);
+    writeDayList(days);
   }
   if (allThere) return;
 
@@ -316,59 +366,75 @@ void createMissingDayFiles(const std::string& dayKey) {
 
 }  // namespace
 
-bool numberTitle(const std::string& title, PlistDictionary& musicInt) {
-  auto save = readStoreDictionary(kSaveDataPath);
-  auto intMusic = readStoreDictionary(kIntMusicDataPath);
-  if (!save || !intMusic) return false;
+bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, StoreCache& cache) {
+  auto saveFile = cache.dictionary(kSaveDataPath);
+  auto intMusicFile = cache.dictionary(kIntMusicDataPath);
+  if (!saveFile || !intMusicFile) return false;
+
+  // The maps as last found consistent are inverse and the counter is past
+  // every number: the title is in neither, and the counter is the number.
+  const StoreCache::Numbering before{saveFile, intMusicFile, musicIntFile};
+  const bool consistent = cache.consistent == before;
 
   // A title IntMusicData.plist already names keeps its number: numbering it
   // again would split its records for good.
-  for (auto& [number, value] : *intMusic) {
-    if (value.string() && *value.string() == title && songNumber(number)) {
-      musicInt[title] = number;
-      ns::writeToFile(musicInt, kMusicIntDataPath);
-      return true;
+  if (!consistent)
+    for (auto& [number, value] : *intMusicFile) {
+      if (value.string() && *value.string() == title && songNumber(number)) {
+        auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
+        (*musicInt)[title] = number;
+        musicIntFile = musicInt;
+        cache.write(musicIntFile, kMusicIntDataPath);
+        return true;
+      }
     }
-  }
-  const std::string* next = ns::stringForKey(*save, "MusicNumber");
+  const std::string* next = ns::stringForKey(*saveFile, "MusicNumber");
   // A hand-edited or stale counter must never hand out a number again.
-  int32_t n = std::max(next ? ns::intValue(*next) : 0, nextFreeNumber(&*intMusic, &musicInt));
+  int32_t n = std::max(next ? ns::intValue(*next) : 0,
+                       consistent ? 0 : nextFreeNumber(intMusicFile.get(), musicIntFile.get()));
   if (n < 0 || n == INT32_MAX) return false;  // no number left to give
   std::string number = numberText(n);
+  auto save = std::make_shared<PlistDictionary>(*saveFile);
+  auto intMusic = std::make_shared<PlistDictionary>(*intMusicFile);
+  auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
   (*intMusic)[number] = title;
-  musicInt[title] = number;
+  (*musicInt)[title] = number;
   (*save)["MusicNumber"] = numberText(n + 1);
-  ns::writeToFile(*save, kSaveDataPath);
-  const bool titleKept = ns::writeToFile(*intMusic, kIntMusicDataPath);
-  const bool numberKept = ns::writeToFile(musicInt, kMusicIntDataPath);
-  if (!titleKept && !numberKept) {
-    // Neither map holds the number: nothing may be recorded under it.
-    musicInt.erase(title);
-    return false;
-  }
+  const bool counted = cache.write(save, kSaveDataPath);
+  const bool titleKept = cache.write(intMusic, kIntMusicDataPath);
+  const bool numberKept = cache.write(musicInt, kMusicIntDataPath);
+  // One new pair and a counter past it keep consistent maps consistent.
+  if (consistent && counted && titleKept && numberKept)
+    cache.consistent = {save, intMusic, musicInt};
+  // Neither map holds the number: nothing may be recorded under it.
+  if (!titleKept && !numberKept) return false;
   // With one map written, the next tick completes the other.
+  musicIntFile = musicInt;
   return true;
 }
 
-void countPlay(const std::string& dayKey, const std::string& number) {
+void countPlay(const std::string& dayKey, const std::string& number, StoreCache& cache) {
   std::string path = musicNumberPath(dayKey);
-  auto counts = readStoreDictionary(path);
-  if (!counts) return;
+  auto file = cache.dictionary(path);
+  if (!file) return;
+  auto counts = std::make_shared<PlistDictionary>(*file);
   (*counts)[number] = incrementedCounter(ns::stringForKey(*counts, number));
-  ns::writeToFile(*counts, path);
+  cache.write(counts, path);
 }
 
 void tallySecond(const std::string& dayKey, const std::string& number,
-                 const std::string& albumEntry) {
-  auto albums = readStoreDictionary(musicAlbumPath(dayKey));
-  auto seconds = readStoreDictionary(musicTimePath(dayKey));
+                 const std::string& albumEntry, StoreCache& cache) {
+  auto albums = cache.dictionary(musicAlbumPath(dayKey));
+  auto seconds = cache.dictionary(musicTimePath(dayKey));
   if (albums && !albums->count(number)) {
-    (*albums)[number] = albumEntry;
-    ns::writeToFile(*albums, musicAlbumPath(dayKey));
+    auto added = std::make_shared<PlistDictionary>(*albums);
+    (*added)[number] = albumEntry;
+    cache.write(added, musicAlbumPath(dayKey));
   }
   if (seconds) {
-    (*seconds)[number] = incrementedCounter(ns::stringForKey(*seconds, number));
-    ns::writeToFile(*seconds, musicTimePath(dayKey));
+    auto counted = std::make_shared<PlistDictionary>(*seconds);
+    (*counted)[number] = incrementedCounter(ns::stringForKey(*counted, number));
+    cache.write(counted, musicTimePath(dayKey));
   }
 }
 

@@ -16,6 +16,27 @@ namespace corvane {
 
 namespace {
 
+// The controller's StoreCache, kept as an associated object so it lives and
+// dies with the controller the timers run on.
+class StoreCacheObject : public objc::Object {
+  OBJC_CLASS(StoreCacheObject)
+ public:
+  StoreCache cache;
+};
+OBJC_CLASS_IMPL(StoreCacheObject, objc::Object, nullptr)
+
+constexpr char kStoreCacheKey[] = "corvaneStoreCache";
+
+StoreCache& storeCache(objc::id controller) {
+  objc::id kept = objc::objc_getAssociatedObject(controller, kStoreCacheKey);
+  if (!kept || !kept->isKindOfClass(StoreCacheObject::classObject())) {
+    auto made = objc::make<StoreCacheObject>();
+    objc::objc_setAssociatedObject(controller, kStoreCacheKey, made, objc::OBJC_ASSOCIATION_RETAIN);
+    kept = objc::objc_getAssociatedObject(controller, kStoreCacheKey);
+  }
+  return static_cast<StoreCacheObject*>(kept)->cache;
+}
+
 void setSlot(objc::id controller, const char* key, const std::string& text) {
   objc::objc_setAssociatedObject(controller, key, ns::NSString::make(text),
                                  objc::OBJC_ASSOCIATION_RETAIN);
@@ -100,8 +121,9 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   const std::optional<std::string> artist = sanitized(track.artist);
 
   if (resting(controller)) return;
-  ensureHistoryFiles();
-  auto musicInt = readStoreDictionary(kMusicIntDataPath);
+  StoreCache& cache = storeCache(controller);
+  ensureHistoryFiles(cache);
+  std::shared_ptr<const ns::PlistDictionary> musicInt = cache.dictionary(kMusicIntDataPath);
   if (!musicInt) {
     suspendSampling(controller, host);
     return;
@@ -111,14 +133,15 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   const float position = host.position();
   const bool playing = host.isPlaying();
   const std::string day = ns::currentDayKey();
-  ensureDayFiles(day);
+  ensureDayFiles(day, cache);
 
   if (!title || position == 0.0f) {
     clearSlots(controller);
     return;
   }
   const bool stream = isStream(*title, album);
-  if (!stream && !musicInt->count(*title)) numberTitle(*title, *musicInt);
+  // Only a new title costs a copy of the map.
+  if (!stream && !musicInt->count(*title)) numberTitle(*title, musicInt, cache);
   if (stream || !playing) return;
 
   if (slotEquals(controller, kPreviousMusicKey, *title)) {
@@ -134,10 +157,10 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   } else {
     // The number as the file now holds it; this tick's copy stands in when
     // a failed write kept the title out of the file (the next tick repairs it).
-    auto current = readStoreDictionary(kMusicIntDataPath);
+    auto current = cache.dictionary(kMusicIntDataPath);
     const std::string* number = current ? ns::stringForKey(*current, *title) : nullptr;
     if (!number) number = ns::stringForKey(*musicInt, *title);
-    if (number) countPlay(day, *number);
+    if (number) countPlay(day, *number, cache);
     setSlot(controller, kPreviousMusicKey, *title);
   }
 
@@ -147,7 +170,7 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   if (!number) return;
   std::string albumEntry = ns::describeOrNull(artist ? &*artist : nullptr) + "-" +
                            ns::describeOrNull(album ? &*album : nullptr);
-  tallySecond(day, *number, albumEntry);
+  tallySecond(day, *number, albumEntry, cache);
 }
 
 void checkNumber(objc::id controller, NowPlayingHost& host) {

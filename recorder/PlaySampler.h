@@ -1,6 +1,7 @@
 // The play sampler: one sampling tick a second and a faster replay check.
-// Its only state between ticks is the five slots, kept as associated objects
-// on the controller the timers run on.
+// Its state between ticks is the five slots and the store files as last
+// parsed (StoreCache), kept as associated objects on the controller the
+// timers run on.
 #pragma once
 
 #include <optional>

@@ -121,6 +121,29 @@ std::string hostPath(std::string_view devicePath) {
 
 namespace {
 
+FileIdentity identityOf(const struct stat& st) {
+  FileIdentity id;
+  id.device = st.st_dev;
+  id.inode = st.st_ino;
+  id.size = st.st_size;
+  id.modifiedSeconds = st.st_mtim.tv_sec;
+  id.modifiedNanoseconds = st.st_mtim.tv_nsec;
+  id.changedSeconds = st.st_ctim.tv_sec;
+  id.changedNanoseconds = st.st_ctim.tv_nsec;
+  return id;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> fileIdentity(const std::string& devicePath) {
+  std::string host = hostPath(devicePath);
+  struct stat st {};
+  if (host.empty() || ::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return identityOf(st);
+}
+
+namespace {
+
 // Makes a folder's entries durable; a file system that cannot sync folders
 // is not an error.
 void syncFolder(const std::string& folder) {
@@ -260,6 +283,12 @@ void setWriteFaultHook(WriteFaultHook hook) {
 
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
                          std::string* error) {
+  return writeFileAtomically(devicePath, bytes, error, nullptr);
+}
+
+bool writeFileAtomically(const std::string& devicePath, std::string_view bytes, std::string* error,
+                         std::optional<FileIdentity>* written) {
+  if (written) written->reset();
   if (const WriteFaultHook& hook = writeFaultHook())
     if (int err = hook(devicePath)) {
       setError(error, "cannot write " + devicePath + ": " + errorText(err));
@@ -271,10 +300,12 @@ bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
     setError(error, "invalid device path: " + devicePath);
     return false;
   }
-  return writeHostFileAtomically(host, bytes, error);
+  return writeHostFileAtomically(host, bytes, error, written);
 }
 
-bool writeHostFileAtomically(const std::string& host, std::string_view bytes, std::string* error) {
+bool writeHostFileAtomically(const std::string& host, std::string_view bytes, std::string* error,
+                             std::optional<FileIdentity>* written) {
+  if (written) written->reset();
   const std::string folder = parentOf(host);
 
   std::string temp;
@@ -306,8 +337,19 @@ bool writeHostFileAtomically(const std::string& host, std::string_view bytes, st
     done += static_cast<size_t>(n);
   }
   if (::fsync(fd.get()) != 0) return abandon("cannot flush", errno);
+  struct stat before {};
+  const bool stated = written && ::fstat(fd.get(), &before) == 0;
   if (fd.close() != 0) return abandon("cannot close", errno);
   if (::rename(temp.c_str(), host.c_str()) != 0) return abandon("cannot replace", errno);
+
+  // The rename changes the change time: the file at the path is ours when
+  // everything else is still what the temporary file had.
+  struct stat after {};
+  if (stated && ::stat(host.c_str(), &after) == 0 && S_ISREG(after.st_mode) &&
+      after.st_dev == before.st_dev && after.st_ino == before.st_ino &&
+      after.st_size == before.st_size && after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+      after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
+    *written = identityOf(after);
 
   // Makes the rename itself durable. The new content is already in place, so
   // a file system that cannot sync folders does not make the write fail.

@@ -389,6 +389,11 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 bool needsSanitizing(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
+    // Printable ASCII, the bulk of any store, needs no decoding.
+    if (const unsigned char c = text[i]; c >= 0x20 && c < 0x7f) {
+      ++i;
+      continue;
+    }
     const utf8::Step step = utf8::decode(text, i);
     if (!step.valid || !utf8::isXmlChar(step.codePoint)) return true;
     i += step.length;
@@ -455,19 +460,20 @@ class Writer {
   void dictionary(const PlistDictionary& d, size_t level) {
     if (d.empty()) return line(level, "<dict/>");
     line(level, "<dict>");
+    // Written as if every key were clean (one walk of a large map); a key
+    // that is not discards that and takes the slow way.
+    const size_t mark = out.size();
     bool clean = true;
     for (const auto& [key, v] : d) {
       if (needsSanitizing(key)) {
         clean = false;
         break;
       }
+      element(level + 1, "key", key);
+      value(v, level + 1);
     }
-    if (clean) {
-      for (const auto& [key, v] : d) {
-        element(level + 1, "key", key);
-        value(v, level + 1);
-      }
-    } else {
+    if (!clean) {
+      out.resize(mark);
       // Sanitising can reorder keys and make two of them equal. A key that
       // was valid as given wins over one that only became equal to it.
       struct Entry {
@@ -526,26 +532,33 @@ class Writer {
     out += ">\n";
   }
 
+  // Runs without a character to escape are copied whole.
   void escape(std::string_view text) {
-    for (char c : text) {
-      switch (c) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      std::string_view entity;
+      switch (text[i]) {
         case '&':
-          out += "&amp;";
+          entity = "&amp;";
           break;
         case '<':
-          out += "&lt;";
+          entity = "&lt;";
           break;
         case '>':
-          out += "&gt;";
+          entity = "&gt;";
           break;
         case '\r':
           // A literal CR would come back as LF: XML normalises line ends.
-          out += "&#13;";
+          entity = "&#13;";
           break;
         default:
-          out += c;
+          continue;
       }
+      out.append(text.substr(start, i - start));
+      out += entity;
+      start = i + 1;
     }
+    out.append(text.substr(start));
   }
 };
 
@@ -564,9 +577,11 @@ std::string serializeRoot(const T& root) {
 }
 
 template <class T>
-bool writeRoot(const T& root, const std::string& devicePath) {
+bool writeRoot(const T& root, const std::string& devicePath,
+               std::optional<FileIdentity>* written = nullptr) {
+  if (written) written->reset();
   try {
-    return writeFileAtomically(devicePath, serializeRoot(root));
+    return writeFileAtomically(devicePath, serializeRoot(root), nullptr, written);
   } catch (...) {
     return false;
   }
@@ -592,6 +607,10 @@ bool writeToFile(const PlistDictionary& value, const std::string& devicePath) {
 }
 bool writeToFile(const PlistArray& value, const std::string& devicePath) {
   return writeRoot(value, devicePath);
+}
+bool writeToFile(const PlistDictionary& value, const std::string& devicePath,
+                 std::optional<FileIdentity>* written) {
+  return writeRoot(value, devicePath, written);
 }
 
 }  // namespace ns

@@ -8,6 +8,8 @@
 // has no host path, and every operation on it fails.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -15,6 +17,22 @@
 #include <string_view>
 
 namespace ns {
+
+// What tells two versions of a file apart without reading it: device,
+// inode, size, and modification and change times to the nanosecond.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long modifiedSeconds = 0;
+  long modifiedNanoseconds = 0;
+  long changedSeconds = 0;
+  long changedNanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of a regular file by device path; nullopt for anything else.
+std::optional<FileIdentity> fileIdentity(const std::string& devicePath);
 
 std::string deviceRoot();
 // The host path of an absolute device path, or "" when it is refused.
@@ -56,6 +74,12 @@ bool isTransientError(int err);
 // temporary file is gone, and *error (if given) says why.
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
                          std::string* error = nullptr);
+// The same; *written becomes the identity of the file now at the path when
+// it is provably the one just written (the same inode, size and
+// modification time as the temporary file had before the rename), else
+// stays nullopt.
+bool writeFileAtomically(const std::string& devicePath, std::string_view bytes, std::string* error,
+                         std::optional<FileIdentity>* written);
 
 // A seam for tests: while set, writeFileAtomically asks it first, and a
 // non-zero errno it gives makes that write fail as the disk would, leaving
@@ -65,7 +89,8 @@ void setWriteFaultHook(WriteFaultHook hook);
 
 // The same for a host path (files outside the device, such as screenshots).
 bool writeHostFileAtomically(const std::string& hostPath, std::string_view bytes,
-                             std::string* error = nullptr);
+                             std::string* error = nullptr,
+                             std::optional<FileIdentity>* written = nullptr);
 
 // Prefix of the temporary files writeFileAtomically leaves behind only when
 // the process dies mid-write.

@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+#include "Foundation/FileSystem.h"
+
 namespace ns {
 
 class PlistValue;
@@ -112,5 +114,8 @@ std::string serializePropertyList(const PlistArray& value);
 bool writeToFile(const PlistValue& value, const std::string& devicePath);
 bool writeToFile(const PlistDictionary& value, const std::string& devicePath);
 bool writeToFile(const PlistArray& value, const std::string& devicePath);
+// The same, giving the written file's identity as writeFileAtomically does.
+bool writeToFile(const PlistDictionary& value, const std::string& devicePath,
+                 std::optional<FileIdentity>* written);
 
 }  // namespace ns

@@ -7,37 +7,37 @@
 // has not changed.
 #pragma once
 
-#include <sys/types.h>
-
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "Foundation/FileSystem.h"
 #include "Foundation/PropertyList.h"
 
 namespace ns {
 
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  long modifiedSeconds = 0;
-  long modifiedNanoseconds = 0;
-  long changedSeconds = 0;
-  long changedNanoseconds = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-// The identity of a regular file by device path; nullopt for anything else.
-std::optional<FileIdentity> fileIdentity(const std::string& devicePath);
-
 class PropertyListCache {
  public:
+  // Applied once to each dictionary parsed, before it is kept.
+  using Prepare = void (*)(PlistDictionary&);
+
   // The file's dictionary (or array), as dictionaryWithContentsOfFile
-  // (arrayWithContentsOfFile) gives it; null when it cannot be read.
-  std::shared_ptr<const PlistDictionary> dictionary(const std::string& devicePath);
-  std::shared_ptr<const PlistArray> array(const std::string& devicePath);
+  // (arrayWithContentsOfFile) gives it; null when it cannot be read, with
+  // *problem saying why as that reader does. Anything but a regular file is
+  // handed to that reader each time, never kept.
+  std::shared_ptr<const PlistDictionary> dictionary(const std::string& devicePath,
+                                                    PlistReadProblem* problem = nullptr,
+                                                    Prepare prepare = nullptr);
+  std::shared_ptr<const PlistArray> array(const std::string& devicePath,
+                                          PlistReadProblem* problem = nullptr);
+  // Keeps dictionary as the file's parse, as prepared by prepare: for a
+  // writer that has just written exactly it under identity.
+  void keep(const std::string& devicePath, const FileIdentity& identity,
+            std::shared_ptr<const PlistDictionary> dictionary, Prepare prepare = nullptr);
+  // Drops what is kept for the file (one that will not be read again).
+  void forget(const std::string& devicePath) { entries_.erase(devicePath); }
+  size_t size() const { return entries_.size(); }
   // How many reads found the file unchanged / had to parse (for tests).
   size_t hits() const { return hits_; }
   size_t parses() const { return parses_; }
@@ -47,8 +47,11 @@ class PropertyListCache {
     FileIdentity identity;
     std::shared_ptr<const PlistDictionary> dictionary;
     std::shared_ptr<const PlistArray> array;
-    bool triedDictionary = false;  // an unreadable file is parsed once per change
+    bool triedDictionary = false;  // a damaged file is parsed once per change
     bool triedArray = false;
+    PlistReadProblem dictionaryProblem = PlistReadProblem::None;
+    PlistReadProblem arrayProblem = PlistReadProblem::None;
+    Prepare prepare = nullptr;
   };
   Entry* lookUp(const std::string& devicePath, std::optional<FileIdentity>* identity);
 

@@ -1,0 +1,153 @@
+// A kept parse must never hide a change another process made to the file,
+// even one that keeps its size and its modification second.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "Foundation/FileSystem.h"
+#include "Foundation/PropertyListCache.h"
+#include "TestSupport.h"
+
+using namespace ns;
+
+namespace {
+
+constexpr char kPath[] = "/var/mobile/Map.plist";
+
+// Sets the file's modification time to second 1'400'000'000 plus nanos, so
+// two versions share their second.
+void setModified(const std::string& host, long nanos) {
+  timespec times[2] = {{0, UTIME_OMIT}, {1'400'000'000, nanos}};
+  ASSERT_EQ(utimensat(AT_FDCWD, host.c_str(), times, 0), 0);
+}
+
+// Overwrites the file in place (same inode), as an editor that does not
+// rename would.
+void editInPlace(const std::string& host, const std::string& bytes) {
+  int fd = ::open(host.c_str(), O_WRONLY | O_TRUNC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ::close(fd);
+}
+
+std::string titleIn(const std::shared_ptr<const PlistDictionary>& d) {
+  const std::string* s = d ? stringForKey(*d, "0") : nullptr;
+  return s ? *s : "<none>";
+}
+
+class CacheTest : public ::testing::Test {
+ protected:
+  CacheTest() { createDirectoryAtPath("/var/mobile", true); }
+  std::string host() const { return root.host(kPath); }
+  testsupport::TempDeviceRoot root;
+  PropertyListCache cache;
+};
+
+TEST_F(CacheTest, AnUnchangedFileIsParsedOnceAndShared) {
+  ASSERT_TRUE(writeToFile(PlistDictionary{{"0", "Alpha"}}, kPath));
+  auto first = cache.dictionary(kPath);
+  auto second = cache.dictionary(kPath);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(titleIn(second), "Alpha");
+  EXPECT_EQ(cache.parses(), 1u);
+  EXPECT_EQ(cache.hits(), 1u);
+  // What is prepared once stays prepared; another preparation parses again.
+  int prepared = 0;
+  static int* count;
+  count = &prepared;
+  auto mark = [](PlistDictionary& d) {
+    ++*count;
+    d["0"] = PlistValue(std::string("Prepared"));
+  };
+  EXPECT_EQ(titleIn(cache.dictionary(kPath, nullptr, mark)), "Prepared");
+  EXPECT_EQ(titleIn(cache.dictionary(kPath, nullptr, mark)), "Prepared");
+  EXPECT_EQ(prepared, 1);
+}
+
+TEST_F(CacheTest, EveryChangeInTheSameSecondAndSizeIsSeen) {
+  ASSERT_TRUE(writeToFile(PlistDictionary{{"0", "Alpha"}}, kPath));
+  setModified(host(), 100);
+  EXPECT_EQ(titleIn(cache.dictionary(kPath)), "Alpha");
+
+  // Replaced by a rename: same size, same second.
+  ASSERT_TRUE(writeToFile(PlistDictionary{{"0", "Bravo"}}, kPath));
+  setModified(host(), 200);
+  EXPECT_EQ(titleIn(cache.dictionary(kPath)), "Bravo");
+
+  // Edited in place: same inode, same size, same second.
+  std::string bytes = testsupport::readHostFile(host());
+  bytes.replace(bytes.find("Bravo"), 5, "Carol");
+  editInPlace(host(), bytes);
+  setModified(host(), 300);
+  EXPECT_EQ(titleIn(cache.dictionary(kPath)), "Carol");
+
+  // Truncated in place to half: damaged, and said so.
+  editInPlace(host(), bytes.substr(0, bytes.size() / 2));
+  setModified(host(), 300);
+  PlistReadProblem problem = PlistReadProblem::None;
+  EXPECT_EQ(cache.dictionary(kPath, &problem), nullptr);
+  EXPECT_EQ(problem, PlistReadProblem::Damaged);
+  // A damaged file is not parsed again until it changes.
+  const size_t parses = cache.parses();
+  EXPECT_EQ(cache.dictionary(kPath, &problem), nullptr);
+  EXPECT_EQ(problem, PlistReadProblem::Damaged);
+  EXPECT_EQ(cache.parses(), parses);
+
+  // Repaired in place, then deleted.
+  editInPlace(host(), bytes);
+  EXPECT_EQ(titleIn(cache.dictionary(kPath)), "Carol");
+  ASSERT_EQ(::unlink(host().c_str()), 0);
+  EXPECT_EQ(cache.dictionary(kPath, &problem), nullptr);
+  EXPECT_EQ(problem, PlistReadProblem::Missing);
+
+  // Back again with the very bytes it had: read afresh, not remembered.
+  testsupport::writeHostFile(host(), bytes);
+  EXPECT_EQ(titleIn(cache.dictionary(kPath)), "Carol");
+}
+
+TEST_F(CacheTest, AWriterKeepsWhatItWroteUntilTheFileChanges) {
+  auto written = std::make_shared<const PlistDictionary>(PlistDictionary{{"0", "Alpha"}});
+  std::optional<FileIdentity> identity;
+  ASSERT_TRUE(writeToFile(*written, kPath, &identity));
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(identity, fileIdentity(kPath));
+  cache.keep(kPath, *identity, written);
+  EXPECT_EQ(cache.dictionary(kPath), written);
+  EXPECT_EQ(cache.parses(), 0u);
+  editInPlace(host(), testsupport::readHostFile(host()));
+  EXPECT_NE(cache.dictionary(kPath), written);
+  EXPECT_EQ(cache.parses(), 1u);
+  // A failed write says nothing of the file.
+  setWriteFaultHook([](const std::string&) { return ENOSPC; });
+  EXPECT_FALSE(writeToFile(*written, kPath, &identity));
+  setWriteFaultHook(nullptr);
+  EXPECT_FALSE(identity);
+}
+
+TEST_F(CacheTest, ArraysAndSpecialFilesAnswerAsTheReaderDoes) {
+  ASSERT_TRUE(writeToFile(PlistArray{PlistValue(std::string("2015-03-05"))}, kPath));
+  auto days = cache.array(kPath);
+  ASSERT_TRUE(days);
+  EXPECT_EQ(days->size(), 1u);
+  EXPECT_EQ(cache.array(kPath), days);
+  // The root asked for decides: an array is no dictionary.
+  PlistReadProblem problem = PlistReadProblem::None;
+  EXPECT_EQ(cache.dictionary(kPath, &problem), nullptr);
+  EXPECT_EQ(problem, PlistReadProblem::Damaged);
+
+  // A pipe is never waited on, and answers as the plain reader does.
+  ASSERT_EQ(::unlink(host().c_str()), 0);
+  ASSERT_EQ(mkfifo(host().c_str(), 0600), 0);
+  PlistReadProblem plain = PlistReadProblem::None;
+  EXPECT_FALSE(dictionaryWithContentsOfFile(kPath, &plain));
+  EXPECT_EQ(cache.dictionary(kPath, &problem), nullptr);
+  EXPECT_EQ(problem, plain);
+  EXPECT_EQ(cache.array(kPath, &problem), nullptr);
+  EXPECT_EQ(problem, plain);
+}
+
+}  // namespace
