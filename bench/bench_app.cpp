@@ -1,8 +1,7 @@
 // The app's own work on a long history: building the main screen and its
 // first frame, a day change, a mode switch and the opening of the date list,
 // each to the point where the new values are set (animations excluded: the
-// virtual clock only runs what is due at once). The store is the one under
-// CORVANE_DEVICE_ROOT; ./run bench generates a three-year store for it.
+// virtual clock only runs what is due at once), on a three-year store.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "Foundation/RunLoop.h"
+#include "ThreeYearStore.h"
 #include "UIKit/UIKit.h"
 #include "UIKit/UIRenderer.h"
 #include "ViewController.h"
@@ -48,6 +48,7 @@ struct Screen {
 };
 
 void useVirtualClock() {
+  if (!useThreeYearStore()) std::fprintf(stderr, "cannot generate the three-year store\n");
   ns::RunLoop::main().useVirtualClock(0);
 }
 
