@@ -10,12 +10,7 @@ class ExportTest : public StoreToolTest {
   // A store written by plistlib, with the texts a CSV writer must quote.
   void SetUp() override {
     int status = 0;
-    std::string out = python(
-        "import plistlib, os, sys\n"
-        "root = sys.argv[1] + '/var/mobile/Documents/Corvane/'\n"
-        "def put(path, value):\n"
-        "    os.makedirs(os.path.dirname(root + path), exist_ok=True)\n"
-        "    with open(root + path, 'wb') as f: plistlib.dump(value, f)\n"
+    std::string out = writeWithPlistlib(
         "put('DateArray.plist', ['2015-03-05', '2015-03-06', '2015-03-07'])\n"
         "put('IntMusicData.plist', {'0': 'Hello, \"World\"\\nPart 2', '2': 'Ünïcødé ♫'})\n"
         "def day(key, time, number, album):\n"
@@ -25,7 +20,7 @@ class ExportTest : public StoreToolTest {
         "day('2015-03-05', {'0': '300', '10': '4'}, {'0': '1'}, {'0': 'A, B-C', '10': 'D-E'})\n"
         "day('2015-03-06', {'2': '61'}, {'2': '1'}, {'2': '(null)-(null)'})\n"
         "day('2015-03-07', {'0': '7'}, {}, {'0': 'A, B-C'})\n",
-        "", &status);
+        &status);
     havePython = status != 127;
     ASSERT_TRUE(!havePython || status == 0) << out;
   }

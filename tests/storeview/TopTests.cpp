@@ -51,12 +51,7 @@ TEST_F(TopTest, SumsTheDaysOfThePeriodBothEndsIncluded) {
 TEST_F(TopTest, ValueTextsAndTiesOfAStoreWrittenByPlistlib) {
   // Another writer's store: a counter with a fraction, one as <integer>.
   int status = 0;
-  std::string out = python(
-      "import plistlib, os, sys\n"
-      "root = sys.argv[1] + '/var/mobile/Documents/Corvane/'\n"
-      "def put(path, value):\n"
-      "    os.makedirs(os.path.dirname(root + path), exist_ok=True)\n"
-      "    with open(root + path, 'wb') as f: plistlib.dump(value, f)\n"
+  std::string out = writeWithPlistlib(
       "put('DateArray.plist', ['2015-04-01', '2015-04-02'])\n"
       "put('IntMusicData.plist', {'0': 'Zed', '1': 'Mid', '2': 'Abe'})\n"
       "d = 'EverydayData/2015-04-01/'\n"
@@ -65,7 +60,7 @@ TEST_F(TopTest, ValueTextsAndTiesOfAStoreWrittenByPlistlib) {
       "d = 'EverydayData/2015-04-02/'\n"
       "put(d + 'MusicTime.plist', {'1': 31})\n"
       "put(d + 'MusicNumber.plist', {'1': '2'})\n",
-      "", &status);
+      &status);
   if (status == 127) GTEST_SKIP() << "python3 missing";
   ASSERT_EQ(status, 0) << out;
 
