@@ -110,22 +110,84 @@ TEST_F(CacheTest, EveryChangeInTheSameSecondAndSizeIsSeen) {
 }
 
 TEST_F(CacheTest, AWriterKeepsWhatItWroteUntilTheFileChanges) {
-  auto written = std::make_shared<const PlistDictionary>(PlistDictionary{{"0", "Alpha"}});
-  std::optional<FileIdentity> identity;
-  ASSERT_TRUE(writeToFile(*written, kPath, &identity));
-  ASSERT_TRUE(identity);
-  EXPECT_EQ(identity, fileIdentity(kPath));
-  cache.keep(kPath, *identity, written);
+  auto written = std::make_shared<PlistDictionary>(PlistDictionary{{"0", "Alpha"}});
+  ASSERT_TRUE(cache.write(kPath, written));
+  EXPECT_TRUE(cache.holds(kPath, written.get()));
   EXPECT_EQ(cache.dictionary(kPath), written);
   EXPECT_EQ(cache.parses(), 0u);
   editInPlace(host(), testsupport::readHostFile(host()));
   EXPECT_NE(cache.dictionary(kPath), written);
+  EXPECT_FALSE(cache.holds(kPath, written.get()));
   EXPECT_EQ(cache.parses(), 1u);
-  // A failed write says nothing of the file.
+  // Nothing held any more: no change is written over the other writer's.
+  EXPECT_FALSE(cache.setAndWrite("/var/mobile/Other.plist", "1", "Beta"));
+}
+
+// The spliced text must be, byte for byte, what writing the whole gives:
+// keys that escape, sort first or last, values that change length.
+TEST_F(CacheTest, EntriesSetInPlaceWriteTheWholeFilesBytes) {
+  auto kept = std::make_shared<PlistDictionary>();
+  for (int i = 0; i < 300; i += 3) (*kept)[std::to_string(i)] = "v" + std::to_string(i);
+  (*kept)["a&b <c>"] = "x\r\ny";
+  ASSERT_TRUE(cache.write(kPath, kept));
+  PlistDictionary expected = *kept;
+
+  uint32_t seed = 7;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  const std::string keys[] = {
+      "", "!", "0", "00", "a&b <c>", "a&b", "zz", "~~~", "\xC3\xA9t\xC3\xA9"};
+  for (int step = 0; step < 400; ++step) {
+    const std::string key =
+        step % 3 ? std::to_string(next() % 400) : keys[next() % std::size(keys)];
+    const std::string value = std::string(next() % 12, 'x') + (step % 5 ? "" : "&<>");
+    ASSERT_TRUE(cache.setAndWrite(kPath, key, value));
+    expected[key] = value;
+    ASSERT_EQ(*kept, expected) << "step " << step;
+    ASSERT_EQ(testsupport::readHostFile(host()), serializePropertyList(expected))
+        << "step " << step;
+  }
+  EXPECT_EQ(cache.parses(), 0u);
+  EXPECT_EQ(cache.dictionary(kPath), kept);
+}
+
+TEST_F(CacheTest, AFailedSetLeavesFileDictionaryAndTextAsTheyWere) {
+  auto kept = std::make_shared<PlistDictionary>(PlistDictionary{{"1", "Alpha"}, {"3", "Gamma"}});
+  ASSERT_TRUE(cache.write(kPath, kept));
+  const PlistDictionary before = *kept;
+  const std::string bytes = testsupport::readHostFile(host());
   setWriteFaultHook([](const std::string&) { return ENOSPC; });
-  EXPECT_FALSE(writeToFile(*written, kPath, &identity));
+  EXPECT_FALSE(cache.setAndWrite(kPath, "2", "Beta"));   // a new entry
+  EXPECT_FALSE(cache.setAndWrite(kPath, "3", "Delta"));  // a changed one
   setWriteFaultHook(nullptr);
-  EXPECT_FALSE(identity);
+  EXPECT_EQ(*kept, before);
+  EXPECT_EQ(testsupport::readHostFile(host()), bytes);
+  EXPECT_TRUE(cache.holds(kPath, kept.get()));
+  // The text kept is still the file's: the next splice is right.
+  ASSERT_TRUE(cache.setAndWrite(kPath, "2", "Beta"));
+  PlistDictionary expected = before;
+  expected["2"] = "Beta";
+  EXPECT_EQ(testsupport::readHostFile(host()), serializePropertyList(expected));
+}
+
+TEST(EntryEdit, RefusesTextThatIsNotTheDictionarysLayout) {
+  PlistDictionary d{{"1", "Alpha"}, {"2", "Beta"}};
+  const std::string text = serializePropertyList(d);
+  const auto two = d.find("2");
+  // Another value before the change than the text holds, a text without
+  // the entry's neighbour, an empty dictionary's text, a bare string.
+  const std::string wrongBefore = "Gamma";
+  EXPECT_FALSE(entryEdit(text, d, two, &wrongBefore));
+  PlistDictionary three = d;
+  three["3"] = "Gamma";
+  EXPECT_FALSE(entryEdit(serializePropertyList(PlistDictionary{{"1", "Alpha"}}), three,
+                         three.find("2"), nullptr));
+  EXPECT_FALSE(entryEdit(serializePropertyList(PlistDictionary{}), d, d.find("1"), nullptr));
+  EXPECT_FALSE(entryEdit("<string>x</string>", d, two, nullptr));
+  // A value that must be cleaned first is written whole.
+  PlistDictionary dirty = d;
+  dirty["2"] = "\x01";
+  const std::string before = "Beta";
+  EXPECT_FALSE(entryEdit(text, dirty, dirty.find("2"), &before));
 }
 
 TEST_F(CacheTest, ArraysAndSpecialFilesAnswerAsTheReaderDoes) {

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -130,11 +131,12 @@ class Reader {
   }
 
  private:
-  enum class Type { Plist, Array, Dict, Key, String, Leaf, Unknown };
+  enum class Type { None, Plist, Array, Dict, Key, String, Leaf, Unknown };
+  // Containers and unknown elements; the text-only elements (key, string,
+  // leaves) cannot nest and are kept beside the stack, so the bulk of a
+  // large file costs no frame.
   struct Frame {
     Type type;
-    std::string name;  // element name of a leaf
-    std::string text;
     PlistArray array;
     PlistDictionary dict;
     std::optional<std::string> pendingKey;  // a dict's key still waiting for its value
@@ -172,7 +174,10 @@ class Reader {
   }
   static void XMLCALL onText(void* data, const XML_Char* s, int len) {
     Reader& r = self(data);
-    r.guarded([&] { r.text(std::string_view(s, static_cast<size_t>(len))); });
+    if (r.textType_ != Type::None && !r.failed_)
+      r.guarded([&] { r.text_.append(s, static_cast<size_t>(len)); });
+    // Text anywhere else (between elements, inside unknown ones) means
+    // nothing and is skipped, as other readers skip it.
   }
   static void XMLCALL onEntityDecl(void* data, const XML_Char*, int, const XML_Char*, int,
                                    const XML_Char*, const XML_Char*, const XML_Char*,
@@ -188,17 +193,20 @@ class Reader {
     return stack_.front();  // the root frame is never Unknown
   }
 
+  void push(Type type, bool implicit = false) {
+    if (stack_.empty()) stack_.reserve(16);
+    stack_.push_back(Frame{type, {}, {}, {}, {}, implicit});
+  }
+
   void start(std::string_view name) {
     // Unknown elements nest too: every element counts towards a second,
     // looser bound.
     if (++depth_ > 2 * kMaxPropertyListDepth) return fail();
+    if (textType_ != Type::None) return fail();  // text-only elements
     if (stack_.empty()) {
-      if (name == "plist") {
-        stack_.push_back(Frame{Type::Plist, {}, {}, {}, {}, {}, {}, false});
-        return;
-      }
+      if (name == "plist") return push(Type::Plist);
       // A bare root value, as other readers accept it.
-      stack_.push_back(Frame{Type::Plist, {}, {}, {}, {}, {}, {}, true});
+      push(Type::Plist, true);
     }
     Type type;
     if (name == "key")
@@ -214,63 +222,73 @@ class Reader {
     else
       type = Type::Unknown;
 
-    Frame& top = stack_.back();
-    if (top.type == Type::Key || top.type == Type::String || top.type == Type::Leaf)
-      return fail();  // text-only elements
     if (type != Type::Unknown) {
       Frame& into = container();
       switch (into.type) {
         case Type::Plist:
-          if (name == "key") return fail();
-          break;
         case Type::Array:
-          if (name == "key") return fail();
+          if (type == Type::Key) return fail();
           break;
         case Type::Dict:
           // Keys and values alternate, starting with a key.
-          if ((name == "key") == into.pendingKey.has_value()) return fail();
+          if ((type == Type::Key) == into.pendingKey.has_value()) return fail();
           break;
         default:
           return fail();
       }
     }
+    if (type == Type::Key || type == Type::String || type == Type::Leaf) {
+      textType_ = type;
+      if (type == Type::Leaf) leafName_ = name;
+      text_.clear();
+      return;
+    }
     if ((type == Type::Array || type == Type::Dict) && ++containerDepth_ > kMaxPropertyListDepth)
       return fail();
-    stack_.push_back(Frame{type, std::string(name), {}, {}, {}, {}, {}, false});
+    push(type);
   }
 
   void end() {
-    if (stack_.empty()) return fail();
     --depth_;
-    Frame f = std::move(stack_.back());
-    stack_.pop_back();
     PlistValue value;
-    switch (f.type) {
-      case Type::Plist:
-        if (!f.plistValue) return fail();
-        root_ = std::move(f.plistValue);
-        return;
-      case Type::Unknown:
-        return;
-      case Type::Key:
-        // The start handler only opens a key when the dict waits for one.
-        container().pendingKey = std::move(f.text);
-        return;
-      case Type::String:
-        value = PlistValue(std::move(f.text));
-        break;
-      case Type::Array:
-        --containerDepth_;
-        value = PlistValue(std::move(f.array));
-        break;
-      case Type::Dict:
-        --containerDepth_;
-        if (f.pendingKey) return fail();  // a key without a value
-        value = PlistValue(std::move(f.dict));
-        break;
-      case Type::Leaf:
-        value = PlistValue(PlistOther{std::move(f.name), std::move(f.text)});
-        break;
+    if (textType_ != Type::None) {
+      const Type type = textType_;
+      textType_ = Type::None;
+      switch (type) {
+        case Type::Key:
+          // The start handler only opens a key when the dict waits for one.
+          container().pendingKey = std::move(text_);
+          text_ = std::string();
+          return;
+        case Type::String:
+          value = PlistValue(std::move(text_));
+          break;
+        default:
+          value = PlistValue(PlistOther{leafName_, std::move(text_)});
+          break;
+      }
+      text_ = std::string();
+    } else {
+      if (stack_.empty()) return fail();
+      Frame f = std::move(stack_.back());
+      stack_.pop_back();
+      switch (f.type) {
+        case Type::Plist:
+          if (!f.plistValue) return fail();
+          root_ = std::move(f.plistValue);
+          return;
+        case Type::Array:
+          --containerDepth_;
+          value = PlistValue(std::move(f.array));
+          break;
+        case Type::Dict:
+          --containerDepth_;
+          if (f.pendingKey) return fail();  // a key without a value
+          value = PlistValue(std::move(f.dict));
+          break;
+        default:  // unknown
+          return;
+      }
     }
     Frame& parent = container();  // every value element has a parent
     switch (parent.type) {
@@ -285,27 +303,27 @@ class Reader {
       case Type::Array:
         parent.array.push_back(std::move(value));
         break;
-      case Type::Dict:
-        // A repeated key replaces the earlier value.
-        parent.dict.insert_or_assign(std::move(*parent.pendingKey), std::move(value));
+      case Type::Dict: {
+        PlistDictionary& dict = parent.dict;
+        std::string& key = *parent.pendingKey;
+        // Files come with their keys sorted: each one goes at the end.
+        if (dict.empty() || dict.rbegin()->first < key)
+          dict.emplace_hint(dict.end(), std::move(key), std::move(value));
+        else  // a repeated key replaces the earlier value
+          dict.insert_or_assign(std::move(key), std::move(value));
         parent.pendingKey.reset();
         break;
+      }
       default:
         return fail();
     }
   }
 
-  void text(std::string_view s) {
-    if (stack_.empty()) return;
-    Frame& top = stack_.back();
-    // Text anywhere else (between elements, inside unknown ones) means
-    // nothing and is skipped, as other readers skip it.
-    if (top.type == Type::Key || top.type == Type::String || top.type == Type::Leaf)
-      top.text.append(s);
-  }
-
   std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser_;
   std::vector<Frame> stack_;
+  Type textType_ = Type::None;  // the text-only element open, if any
+  std::string leafName_;
+  std::string text_;
   size_t depth_ = 0;
   size_t containerDepth_ = 0;
   bool failed_ = false;
@@ -403,6 +421,10 @@ bool needsSanitizing(std::string_view text) {
 
 }  // namespace
 
+bool isCleanText(std::string_view text) {
+  return !needsSanitizing(text);
+}
+
 std::string sanitizeText(std::string_view text) {
   if (!needsSanitizing(text)) return std::string(text);
   std::string out;
@@ -429,9 +451,20 @@ constexpr std::string_view kHeader =
     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n";
 
+constexpr auto kPlainByte = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x7f; ++c) plain[c] = c != '&' && c != '<' && c != '>';
+  return plain;
+}();
+
 class Writer {
  public:
   std::string out;
+
+  void entry(std::string_view key, const PlistValue& v, size_t level) {
+    element(level, "key", key);
+    value(v, level);
+  }
 
   void value(const PlistValue& v, size_t level) {
     switch (v.kind()) {
@@ -465,11 +498,10 @@ class Writer {
     const size_t mark = out.size();
     bool clean = true;
     for (const auto& [key, v] : d) {
-      if (needsSanitizing(key)) {
+      if (!cleanElement(level + 1, "key", key)) {
         clean = false;
         break;
       }
-      element(level + 1, "key", key);
       value(v, level + 1);
     }
     if (!clean) {
@@ -519,25 +551,48 @@ class Writer {
   }
 
   void element(size_t level, std::string_view name, std::string_view text) {
+    const size_t mark = out.size();
+    if (cleanElement(level, name, text)) return;
+    out.resize(mark);
     indent(level);
+    open(name);
+    escapeClean(sanitizeText(text));
+    close(name);
+  }
+
+  // Writes the element when its text needs no cleaning; false otherwise,
+  // with part of it written.
+  bool cleanElement(size_t level, std::string_view name, std::string_view text) {
+    indent(level);
+    open(name);
+    if (!escapeClean(text)) return false;
+    close(name);
+    return true;
+  }
+
+  void open(std::string_view name) {
     out += '<';
     out += name;
     out += '>';
-    if (needsSanitizing(text))
-      escape(sanitizeText(text));
-    else
-      escape(text);
+  }
+  void close(std::string_view name) {
     out += "</";
     out += name;
     out += ">\n";
   }
 
-  // Runs without a character to escape are copied whole.
-  void escape(std::string_view text) {
+  // Escapes text in one pass, copying runs that need nothing whole; false
+  // as soon as something shows the text needs cleaning (sanitizeText).
+  bool escapeClean(std::string_view text) {
     size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size();) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (kPlainByte[c]) {
+        ++i;
+        continue;
+      }
       std::string_view entity;
-      switch (text[i]) {
+      switch (c) {
         case '&':
           entity = "&amp;";
           break;
@@ -551,16 +606,131 @@ class Writer {
           // A literal CR would come back as LF: XML normalises line ends.
           entity = "&#13;";
           break;
-        default:
+        default: {
+          const utf8::Step step = utf8::decode(text, i);
+          if (!step.valid || !utf8::isXmlChar(step.codePoint)) return false;
+          i += step.length;
           continue;
+        }
       }
       out.append(text.substr(start, i - start));
       out += entity;
-      start = i + 1;
+      start = ++i;
     }
     out.append(text.substr(start));
+    return true;
   }
 };
+
+constexpr std::string_view kRootDictionaryOpen = "<dict>\n";
+constexpr std::string_view kRootDictionaryClose = "</dict>\n</plist>\n";
+constexpr std::string_view kEntryKeyLine = "\n\t<key>";
+
+// A key as the writer escaped it, back to its bytes.
+std::optional<std::string> unescapedKey(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] != '&') {
+      out += text[i++];
+      continue;
+    }
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&#13;", '\r'}};
+    bool known = false;
+    for (auto [entity, c] : kEntities)
+      if (text.substr(i, entity.size()) == entity) {
+        out += c;
+        i += entity.size();
+        known = true;
+        break;
+      }
+    if (!known) return std::nullopt;
+  }
+  return out;
+}
+
+std::string entryText(std::string_view key, const PlistValue& value) {
+  Writer w;
+  w.entry(key, value, 1);
+  return std::move(w.out);
+}
+
+std::string valueText(const PlistValue& value) {
+  Writer w;
+  w.value(value, 1);
+  return std::move(w.out);
+}
+
+}  // namespace
+
+std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& dictionary,
+                                  PlistDictionary::const_iterator entry,
+                                  const std::string* previous) {
+  const std::string& key = entry->first;
+  const std::string* value = entry->second.string();
+  if (!value || !isCleanText(key) || !isCleanText(*value) || (previous && !isCleanText(*previous)))
+    return std::nullopt;
+  if (text.size() < kHeader.size() + kRootDictionaryOpen.size() + kRootDictionaryClose.size() ||
+      text.substr(0, kHeader.size()) != kHeader ||
+      text.substr(kHeader.size(), kRootDictionaryOpen.size()) != kRootDictionaryOpen ||
+      !text.ends_with(kRootDictionaryClose))
+    return std::nullopt;
+  const size_t begin = kHeader.size() + kRootDictionaryOpen.size();
+  const size_t end = text.size() - kRootDictionaryClose.size();
+
+  // Every entry of the root starts a line with one tab and <key>: a string
+  // cannot hold "<", deeper entries have more tabs.
+  auto nextEntry = [&](size_t from) {
+    const size_t found = text.find(kEntryKeyLine, from - 1);
+    return found == std::string_view::npos || found + 1 >= end ? end : found + 1;
+  };
+  auto keyAt = [&](size_t start, size_t* lineEnd) -> std::optional<std::string> {
+    constexpr std::string_view open = "\t<key>", close = "</key>\n";
+    if (text.substr(start, open.size()) != open) return std::nullopt;
+    const size_t closing = text.find(close, start + open.size());
+    if (closing == std::string_view::npos || closing >= end) return std::nullopt;
+    *lineEnd = closing + close.size();
+    return unescapedKey(text.substr(start + open.size(), closing - start - open.size()));
+  };
+
+  // The first entry whose key is not less than key: with clean keys the
+  // text is in the dictionary's order.
+  size_t low = begin, high = end;
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    const size_t start = nextEntry(middle);
+    size_t lineEnd = 0;
+    if (start == end) {
+      high = middle;
+      continue;
+    }
+    std::optional<std::string> found = keyAt(start, &lineEnd);
+    if (!found) return std::nullopt;
+    if (*found >= key)
+      high = middle;
+    else
+      low = start + 1;  // every position up to start leads to the same entry
+  }
+  const size_t at = nextEntry(low);
+  size_t lineEnd = 0;
+  std::optional<std::string> keyThere;
+  if (at != end && !(keyThere = keyAt(at, &lineEnd))) return std::nullopt;
+
+  if (!previous) {
+    // The text must hold exactly the neighbours the dictionary has.
+    const auto after = std::next(entry);
+    if (after == dictionary.end() ? at != end : (!keyThere || *keyThere != after->first))
+      return std::nullopt;
+    return TextEdit{at, 0, entryText(key, entry->second)};
+  }
+  if (!keyThere || *keyThere != key) return std::nullopt;
+  const std::string before = valueText(PlistValue(*previous));
+  if (text.substr(lineEnd, before.size()) != before) return std::nullopt;
+  return TextEdit{lineEnd, before.size(), valueText(entry->second)};
+}
+
+namespace {
 
 template <class T>
 std::string serializeRoot(const T& root) {

@@ -49,23 +49,110 @@ std::shared_ptr<const PlistDictionary> PropertyListCache::dictionary(const std::
     entry->triedDictionary = entry->dictionaryProblem != PlistReadProblem::Unavailable;
     if (d) {
       if (prepare) prepare(*d);
-      entry->dictionary = std::make_shared<const PlistDictionary>(std::move(*d));
+      entry->dictionary = std::make_shared<PlistDictionary>(std::move(*d));
     }
   }
   *problem = entry->dictionaryProblem;
   return entry->dictionary;
 }
 
-void PropertyListCache::keep(const std::string& devicePath, const FileIdentity& identity,
-                             std::shared_ptr<const PlistDictionary> dictionary, Prepare prepare) {
-  Entry& entry = entries_[devicePath];
-  entry = Entry{};
-  entry.identity = identity;
+namespace {
+
+bool allKeysClean(const PlistDictionary& dictionary) {
+  for (const auto& entry : dictionary)
+    if (!isCleanText(entry.first)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool PropertyListCache::write(const std::string& devicePath,
+                              std::shared_ptr<PlistDictionary> dictionary, Prepare prepare) {
+  Entry entry;
   entry.dictionary = std::move(dictionary);
   entry.triedDictionary = true;
   entry.prepare = prepare;
+  try {
+    std::string text = serializePropertyList(*entry.dictionary);
+    if (!writeText(devicePath, entry, text)) return false;
+    if (!entry.triedDictionary) {
+      entries_.erase(devicePath);  // not provably the file written: read it again
+      return true;
+    }
+    if (allKeysClean(*entry.dictionary)) entry.text = std::move(text);
+    entries_[devicePath] = std::move(entry);
+  } catch (...) {
+    entries_.erase(devicePath);
+    return false;  // out of memory
+  }
+  return true;
 }
 
+// Writes text for entry, taking the identity of the file written; an entry
+// whose file is not provably the one written is not kept.
+bool PropertyListCache::writeText(const std::string& devicePath, Entry& entry,
+                                  std::string_view text) {
+  std::optional<FileIdentity> written;
+  if (!writeFileAtomically(devicePath, text, nullptr, &written)) return false;
+  if (written)
+    entry.identity = *written;
+  else
+    entry.triedDictionary = false;  // read it again at the next use
+  return true;
+}
+
+bool PropertyListCache::holds(const std::string& devicePath,
+                              const PlistDictionary* dictionary) const {
+  auto it = entries_.find(devicePath);
+  return dictionary && it != entries_.end() && it->second.dictionary.get() == dictionary;
+}
+
+bool PropertyListCache::setAndWrite(const std::string& devicePath, const std::string& key,
+                                    std::string value) {
+  auto kept = entries_.find(devicePath);
+  if (kept == entries_.end() || !kept->second.dictionary) return false;
+  Entry& entry = kept->second;
+  PlistDictionary& dictionary = *entry.dictionary;
+
+  auto it = dictionary.find(key);
+  std::optional<PlistValue> previous;
+  const bool added = it == dictionary.end();
+  bool ok = false;
+  try {
+    if (added) {
+      it = dictionary.emplace(key, PlistValue(std::move(value))).first;
+    } else {
+      previous = std::move(it->second);
+      it->second = PlistValue(std::move(value));
+    }
+    std::optional<TextEdit> edit;
+    if (!entry.text.empty() && (added || previous->string()))
+      edit = entryEdit(entry.text, dictionary, it, added ? nullptr : previous->string());
+    if (edit) {
+      const std::string replaced = entry.text.substr(edit->offset, edit->length);
+      entry.text.replace(edit->offset, edit->length, edit->replacement);
+      ok = writeText(devicePath, entry, entry.text);
+      if (!ok) entry.text.replace(edit->offset, edit->replacement.size(), replaced);
+    } else {
+      std::string text = serializePropertyList(dictionary);
+      ok = writeText(devicePath, entry, text);
+      if (ok) entry.text = allKeysClean(dictionary) ? std::move(text) : std::string();
+    }
+  } catch (...) {
+    // Out of memory: the text kept may be half changed.
+    entry.text.clear();
+    ok = false;
+  }
+  if (!ok) {
+    if (added && it != dictionary.end() && it->first == key && !previous)
+      dictionary.erase(it);
+    else if (previous)
+      it->second = std::move(*previous);
+    return false;
+  }
+  if (!entry.triedDictionary) entries_.erase(kept);  // not provably the file written
+  return true;
+}
 std::shared_ptr<const PlistArray> PropertyListCache::array(const std::string& devicePath,
                                                            PlistReadProblem* problem) {
   PlistReadProblem ignored;

@@ -102,6 +102,9 @@ std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
 // than TAB, LF and CR, U+FFFE, U+FFFF and invalid UTF-8 (one U+FFFD for each
 // maximal invalid subpart). Idempotent.
 std::string sanitizeText(std::string_view text);
+// True when sanitizeText leaves text as it is, as it does every text read
+// from a file.
+bool isCleanText(std::string_view text);
 
 // The XML text of a value, byte for byte as Python's plistlib writes it with
 // sorted keys, except that CR is kept as "&#13;" instead of being turned into
@@ -109,6 +112,23 @@ std::string sanitizeText(std::string_view text);
 std::string serializePropertyList(const PlistValue& value);
 std::string serializePropertyList(const PlistDictionary& value);
 std::string serializePropertyList(const PlistArray& value);
+
+// One change to a text: length bytes at offset become replacement.
+struct TextEdit {
+  size_t offset = 0;
+  size_t length = 0;
+  std::string replacement;
+};
+
+// The edit that brings text, the serialisation of a dictionary whose keys
+// are all clean, up to date after one string entry of it was set: entry is
+// that entry in the dictionary as it is now, previous the string it held
+// before (null when it is new). The place is found by bisecting the text on
+// its sorted keys, so one entry does not cost writing a large dictionary out
+// again. Nothing when the text is not laid out so: serialise the whole then.
+std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& dictionary,
+                                  PlistDictionary::const_iterator entry,
+                                  const std::string* previous);
 
 // Serialises and replaces the file atomically; true on success.
 bool writeToFile(const PlistValue& value, const std::string& devicePath);

@@ -31,10 +31,22 @@ class PropertyListCache {
                                                     Prepare prepare = nullptr);
   std::shared_ptr<const PlistArray> array(const std::string& devicePath,
                                           PlistReadProblem* problem = nullptr);
-  // Keeps dictionary as the file's parse, as prepared by prepare: for a
-  // writer that has just written exactly it under identity.
-  void keep(const std::string& devicePath, const FileIdentity& identity,
-            std::shared_ptr<const PlistDictionary> dictionary, Prepare prepare = nullptr);
+  // For the file's one writer: serialises dictionary, replaces the file
+  // atomically and keeps dictionary (prepared by prepare) and the text
+  // written as the file's parse, when the file now at the path is provably
+  // the one written. The cache owns dictionary from then on.
+  bool write(const std::string& devicePath, std::shared_ptr<PlistDictionary> dictionary,
+             Prepare prepare = nullptr);
+  // True when dictionary is what is kept for the file, as dictionary() last
+  // gave it.
+  bool holds(const std::string& devicePath, const PlistDictionary* dictionary) const;
+  // Sets key to the string value in the file's kept dictionary in place
+  // (whoever holds it sees the change) and writes the file as write does.
+  // The text written is the text written last with the one entry spliced
+  // in, the same bytes as serialising the whole: a large file costs no walk
+  // of its dictionary. When the write fails, the kept dictionary and text
+  // are as they were. False without writing when nothing is held (holds).
+  bool setAndWrite(const std::string& devicePath, const std::string& key, std::string value);
   // Drops what is kept for the file (one that will not be read again).
   void forget(const std::string& devicePath) { entries_.erase(devicePath); }
   size_t size() const { return entries_.size(); }
@@ -45,8 +57,11 @@ class PropertyListCache {
  private:
   struct Entry {
     FileIdentity identity;
-    std::shared_ptr<const PlistDictionary> dictionary;
+    std::shared_ptr<PlistDictionary> dictionary;  // changed in place by setAndWrite only
     std::shared_ptr<const PlistArray> array;
+    // What this writer last wrote, when every key of it is clean: the text
+    // entryEdit splices into.
+    std::string text;
     bool triedDictionary = false;  // a damaged file is parsed once per change
     bool triedArray = false;
     PlistReadProblem dictionaryProblem = PlistReadProblem::None;
@@ -54,6 +69,7 @@ class PropertyListCache {
     Prepare prepare = nullptr;
   };
   Entry* lookUp(const std::string& devicePath, std::optional<FileIdentity>* identity);
+  bool writeText(const std::string& devicePath, Entry& entry, std::string_view text);
 
   std::map<std::string, Entry> entries_;
   size_t hits_ = 0;
