@@ -52,12 +52,17 @@ std::shared_ptr<const PlistDictionary> StoreCache::dictionary(const std::string&
   return files_.dictionary(path, problem, numbersAsText);
 }
 
-bool StoreCache::write(std::shared_ptr<const PlistDictionary> dictionary, const std::string& path) {
-  std::optional<ns::FileIdentity> written;
-  if (!ns::writeToFile(*dictionary, path, &written)) return false;
+bool StoreCache::write(std::shared_ptr<PlistDictionary> dictionary, const std::string& path) {
   // What was written parses back to itself: no need to read it again.
-  if (written) files_.keep(path, *written, std::move(dictionary), numbersAsText);
-  return true;
+  return files_.write(path, std::move(dictionary), numbersAsText);
+}
+
+bool StoreCache::set(const std::string& path, const std::shared_ptr<const PlistDictionary>& current,
+                     const std::string& key, std::string value) {
+  if (files_.holds(path, current.get())) return files_.setAndWrite(path, key, std::move(value));
+  auto changed = std::make_shared<PlistDictionary>(*current);
+  (*changed)[key] = std::move(value);
+  return write(std::move(changed), path);
 }
 
 void StoreCache::recordingDay(const std::string& dayKey) {
@@ -384,7 +389,7 @@ bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, Store
         auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
         (*musicInt)[title] = number;
         musicIntFile = musicInt;
-        cache.write(musicIntFile, kMusicIntDataPath);
+        cache.write(musicInt, kMusicIntDataPath);
         return true;
       }
     }
@@ -395,21 +400,27 @@ bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, Store
   if (n < 0 || n == INT32_MAX) return false;  // no number left to give
   std::string number = numberText(n);
   auto save = std::make_shared<PlistDictionary>(*saveFile);
-  auto intMusic = std::make_shared<PlistDictionary>(*intMusicFile);
-  auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
-  (*intMusic)[number] = title;
-  (*musicInt)[title] = number;
   (*save)["MusicNumber"] = numberText(n + 1);
   const bool counted = cache.write(save, kSaveDataPath);
-  const bool titleKept = cache.write(intMusic, kIntMusicDataPath);
-  const bool numberKept = cache.write(musicInt, kMusicIntDataPath);
+  // The maps as kept change in place: with years of titles, copying and
+  // writing them out whole would cost a tick many times its budget.
+  const bool titleKept = cache.set(kIntMusicDataPath, intMusicFile, number, title);
+  const bool inPlace = cache.files().holds(kMusicIntDataPath, musicIntFile.get());
+  const bool numberKept = cache.set(kMusicIntDataPath, musicIntFile, title, number);
   // One new pair and a counter past it keep consistent maps consistent.
   if (consistent && counted && titleKept && numberKept)
-    cache.consistent = {save, intMusic, musicInt};
+    cache.consistent = {save, cache.dictionary(kIntMusicDataPath),
+                        cache.dictionary(kMusicIntDataPath)};
+  else
+    cache.consistent = {};  // the next tick looks the maps over
   // Neither map holds the number: nothing may be recorded under it.
   if (!titleKept && !numberKept) return false;
-  // With one map written, the next tick completes the other.
-  musicIntFile = musicInt;
+  // With one map written, the next tick completes the other; this tick
+  // tallies under the number already.
+  if (numberKept && inPlace) return true;  // musicIntFile was changed in place
+  auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
+  (*musicInt)[title] = number;
+  musicIntFile = std::move(musicInt);
   return true;
 }
 
@@ -417,25 +428,18 @@ void countPlay(const std::string& dayKey, const std::string& number, StoreCache&
   std::string path = musicNumberPath(dayKey);
   auto file = cache.dictionary(path);
   if (!file) return;
-  auto counts = std::make_shared<PlistDictionary>(*file);
-  (*counts)[number] = incrementedCounter(ns::stringForKey(*counts, number));
-  cache.write(counts, path);
+  cache.set(path, file, number, incrementedCounter(ns::stringForKey(*file, number)));
 }
 
 void tallySecond(const std::string& dayKey, const std::string& number,
                  const std::string& albumEntry, StoreCache& cache) {
   auto albums = cache.dictionary(musicAlbumPath(dayKey));
   auto seconds = cache.dictionary(musicTimePath(dayKey));
-  if (albums && !albums->count(number)) {
-    auto added = std::make_shared<PlistDictionary>(*albums);
-    (*added)[number] = albumEntry;
-    cache.write(added, musicAlbumPath(dayKey));
-  }
-  if (seconds) {
-    auto counted = std::make_shared<PlistDictionary>(*seconds);
-    (*counted)[number] = incrementedCounter(ns::stringForKey(*counted, number));
-    cache.write(counted, musicTimePath(dayKey));
-  }
+  if (albums && !albums->count(number))
+    cache.set(musicAlbumPath(dayKey), albums, number, albumEntry);
+  if (seconds)
+    cache.set(musicTimePath(dayKey), seconds, number,
+              incrementedCounter(ns::stringForKey(*seconds, number)));
 }
 
 int removeStoreTemporaryFiles() {

@@ -28,7 +28,13 @@ class StoreCache {
                                               ns::PlistReadProblem* problem = nullptr);
   // writeToFile, keeping dictionary as the file's parse when the file at
   // path is provably the one written.
-  bool write(std::shared_ptr<const ns::PlistDictionary> dictionary, const std::string& path);
+  bool write(std::shared_ptr<ns::PlistDictionary> dictionary, const std::string& path);
+  // Writes the file read as current with key set to value. When current is
+  // what is kept for the file it is changed in place and only the one entry
+  // is written anew (PropertyListCache::setAndWrite); otherwise a copy is.
+  // On failure current is as it was.
+  bool set(const std::string& path, const std::shared_ptr<const ns::PlistDictionary>& current,
+           const std::string& key, std::string value);
   // A day's files are kept while it is the day being recorded: the kept
   // copies of earlier days go, so years of recording keep one day's worth.
   void recordingDay(const std::string& dayKey);

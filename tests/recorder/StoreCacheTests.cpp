@@ -86,6 +86,32 @@ TEST_F(ChangedBetweenTicks, NumbersEditedInPlaceOrReplacedAreUsedAtOnce) {
   EXPECT_EQ(value(kSaveDataPath, "MusicNumber"), "9");
 }
 
+// A new title is written into the text the recorder wrote last: an edit
+// another tool made since must be in what it writes, not written over.
+TEST_F(ChangedBetweenTicks, ANumberingKeepsWhatAnotherToolChangedInTheMaps) {
+  tick("Alpha");
+  tick("Bravo");  // the maps' texts are now the recorder's own
+  changeInSameSecond(kIntMusicDataPath, [](const std::string& file) {
+    editInPlace(file, "<string>Alpha</string>", "<string>Ample</string>");
+  });
+  EXPECT_TRUE(sameSize);
+  changeInSameSecond(kMusicIntDataPath, [](const std::string& file) {
+    editInPlace(file, "<key>Bravo</key>", "<key>Brave</key>");
+  });
+  tick("Charlie");  // "T", each change's tick, took 2
+  EXPECT_EQ(value(kIntMusicDataPath, "0"), "Ample");
+  EXPECT_EQ(numberOf("Brave"), "1");
+  EXPECT_EQ(numberOf("Charlie"), "3");
+  EXPECT_EQ(value(kIntMusicDataPath, "3"), "Charlie");
+  // Each file is still exactly what writing it whole gives.
+  for (const char* path : {kIntMusicDataPath, kMusicIntDataPath}) {
+    const std::string bytes = readHostFile(root.host(path));
+    auto parsed = ns::parsePropertyList(bytes);
+    ASSERT_TRUE(parsed && parsed->dictionary());
+    EXPECT_EQ(bytes, ns::serializePropertyList(*parsed->dictionary())) << path;
+  }
+}
+
 TEST_F(ChangedBetweenTicks, DayFilesEditedInPlaceAreCountedOn) {
   ticks("T", 3);
   ASSERT_EQ(seconds("0"), "3");
