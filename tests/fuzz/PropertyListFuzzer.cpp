@@ -4,6 +4,8 @@
 //   - Whatever is read is written as a document that reads back, and writing
 //     that again gives the same bytes.
 //   - Any text stored as a key and a value reads back as its sanitised form.
+//   - An entry spliced into a dictionary's text gives the bytes writing the
+//     whole dictionary gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +20,26 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
+// Sets key to value in d, splicing it into d's text where entryEdit can.
+void splice(ns::PlistDictionary d, const std::string& key, const std::string& value) {
+  std::string text = ns::serializePropertyList(d);
+  std::optional<ns::PlistValue> previous;
+  auto it = d.find(key);
+  if (it != d.end()) {
+    if (!it->second.string()) return;
+    previous = it->second;
+    it->second = value;
+  } else {
+    it = d.emplace(key, value).first;
+  }
+  for (const auto& entry : d)
+    if (!ns::isCleanText(entry.first)) return;  // the splice asks for clean keys
+  auto edit = ns::entryEdit(text, d, it, previous ? previous->string() : nullptr);
+  if (!edit) return;
+  text.replace(edit->offset, edit->length, edit->replacement);
+  require(text == ns::serializePropertyList(d));
+}
+
 void roundTrip(std::string_view xml) {
   std::optional<ns::PlistValue> value = ns::parsePropertyList(xml);
   if (!value) return;
@@ -26,8 +48,16 @@ void roundTrip(std::string_view xml) {
   require(again.has_value());
   require(ns::serializePropertyList(*again) == written);
   // Numbers other tools wrote read as decimal text, or as nothing.
-  if (const ns::PlistDictionary* d = again->dictionary())
+  if (const ns::PlistDictionary* d = again->dictionary()) {
     for (const auto& [key, v] : *d) (void)ns::decimalText(v);
+    // A new key beside each of the first few, and each of them changed.
+    int n = 0;
+    for (auto it = d->begin(); it != d->end() && n < 4; ++it, ++n) {
+      splice(*d, it->first + "~", "new & <value>");
+      splice(*d, it->first.substr(0, it->first.size() / 2), "half");
+      splice(*d, it->first, it->first);
+    }
+  }
 }
 
 void storedText(std::string_view text) {
