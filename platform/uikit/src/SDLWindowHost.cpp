@@ -256,7 +256,8 @@ double SDLWindowHost::windowScale() {
   return *end == '\0' && s >= 0.25 && s <= 4 ? s : 1;
 }
 
-bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait) {
+bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait,
+                                bool firstFrameOnly) {
   ns::RunLoop& loop = ns::RunLoop::main();
   auto session = std::make_unique<WindowSession>();
   if (!session->open(error)) return false;
@@ -268,7 +269,7 @@ bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>&
   });
   // The first frame comes before anything has to wait.
   session->wait(0);
-  if (!session->closed()) loop.run();
+  if (!session->closed() && !firstFrameOnly) loop.run();
   loop.setEventSource(nullptr);
   gOpenSession = nullptr;
   session.reset();
