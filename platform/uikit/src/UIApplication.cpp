@@ -18,7 +18,6 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
-#include "QuartzCore/CGContext.h"
 #include "UIKit/SDLWindowHost.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIAutomation.h"
@@ -251,8 +250,6 @@ void UIApplication::simulateMemoryWarning() {
 }
 
 int UIApplicationMain(int, char**, const char* principalClassName, const char* delegateClassName) {
-  // The fonts get ready while the interface is made: the first frame needs them.
-  CGContext::prepareText();
   ForegroundRequests::Scope foregroundRequests;
   objc::Ref<objc::Object> delegate = UICreateInstanceOfClassNamed(delegateClassName);
   if (!delegate) {
