@@ -7,7 +7,8 @@
 //
 // Each repetition is one start; the aggregates give the median and the
 // spread over many. The counters are the child's CPU time (user + system,
-// from wait4) and its peak resident memory.
+// from wait4) and its peak resident memory; the CPU column is only the
+// benchmark's own.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
