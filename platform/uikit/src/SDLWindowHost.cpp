@@ -25,12 +25,13 @@ constexpr double kFrameInterval = 1.0 / 60;
 // libraries it needs (X11, Wayland, sound, codecs) were loaded and
 // relocated at every start of every program on the toolkit, headless ones
 // included. The header still gives the types and constants.
-#define CORVANE_SDL_FUNCTIONS(X)                                                                   \
-  X(CreateRenderer)                                                                                \
-  X(CreateTexture) X(CreateWindow) X(DestroyRenderer) X(DestroyTexture) X(DestroyWindow)           \
-      X(GetError) X(GetRendererOutputSize) X(GetWindowFlags) X(InitSubSystem) X(PollEvent)         \
-          X(RaiseWindow) X(RenderClear) X(RenderCopy) X(RenderPresent) X(RestoreWindow) X(SetHint) \
-              X(StartTextInput) X(UpdateTexture) X(WaitEventTimeout)
+// clang-format off
+#define CORVANE_SDL_FUNCTIONS(X)                                                              \
+  X(CreateRenderer) X(CreateTexture) X(CreateWindow) X(DestroyRenderer) X(DestroyTexture)     \
+  X(DestroyWindow) X(GetError) X(GetRendererOutputSize) X(GetWindowFlags) X(InitSubSystem)    \
+  X(PollEvent) X(RaiseWindow) X(RenderClear) X(RenderCopy) X(RenderPresent) X(RestoreWindow)  \
+  X(SetHint) X(StartTextInput) X(UpdateTexture) X(WaitEventTimeout)
+// clang-format on
 
 struct SDLLibrary {
 #define CORVANE_SDL_POINTER(name) decltype(&::SDL_##name) name = nullptr;
