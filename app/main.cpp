@@ -1,5 +1,6 @@
 // The app's entry point: the application shell makes the delegate by name
 // and the window's root from the interface declared in the bundle.
+#include "QuartzCore/CGContext.h"
 #include "UIKit/UIApplication.h"
 
 // In sanitizer builds the leak check passes over what system libraries keep
@@ -10,5 +11,9 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 int main(int argc, char** argv) {
+  // The first frame needs the fonts: they get ready on a thread of pango's
+  // while the main screen is made (on a long history, while the title map
+  // is read).
+  CGContext::prepareText();
   return UIApplicationMain(argc, argv, nullptr, "AppDelegate");
 }

@@ -503,6 +503,12 @@ void CGContext::drawText(const std::string& text, const CGTextStyle& style, CGRe
   cairo_restore(cr);
 }
 
+void CGContext::prepareText() {
+  // Contexts take this thread's default font map; making it is what starts
+  // pango's fontconfig set-up thread.
+  pango_cairo_font_map_get_default();
+}
+
 CGSize CGContext::measureText(const std::string& text, const CGTextStyle& style, double maxWidth) {
   if (text.empty() || style.pointSize <= 0) return CGSizeZero;
   PangoLayout* layout = impl_->layoutFor(text, style);

@@ -1,6 +1,7 @@
 #include "UIKit/SDLWindowHost.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +21,50 @@ namespace {
 
 constexpr double kFrameInterval = 1.0 / 60;
 
+// SDL is opened only when a window is wanted: linked, it and the forty-odd
+// libraries it needs (X11, Wayland, sound, codecs) were loaded and
+// relocated at every start of every program on the toolkit, headless ones
+// included. The header still gives the types and constants.
+// clang-format off
+#define CORVANE_SDL_FUNCTIONS(X)                                                              \
+  X(CreateRenderer) X(CreateTexture) X(CreateWindow) X(DestroyRenderer) X(DestroyTexture)     \
+  X(DestroyWindow) X(GetError) X(GetRendererOutputSize) X(GetWindowFlags) X(InitSubSystem)    \
+  X(PollEvent) X(RaiseWindow) X(RenderClear) X(RenderCopy) X(RenderPresent) X(RestoreWindow)  \
+  X(SetHint) X(StartTextInput) X(UpdateTexture) X(WaitEventTimeout)
+// clang-format on
+
+struct SDLLibrary {
+#define CORVANE_SDL_POINTER(name) decltype(&::SDL_##name) name = nullptr;
+  CORVANE_SDL_FUNCTIONS(CORVANE_SDL_POINTER)
+#undef CORVANE_SDL_POINTER
+};
+
+// The library, opened at the first call and kept for the life of the
+// process; null with *error saying why when it cannot be used.
+const SDLLibrary* openSDL(std::string* error) {
+  static std::string failure;
+  static const SDLLibrary* library = []() -> const SDLLibrary* {
+    void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      failure = dlerror();
+      return nullptr;
+    }
+    auto* lib = new SDLLibrary;
+#define CORVANE_SDL_LOOKUP(name)                                                  \
+  lib->name = reinterpret_cast<decltype(lib->name)>(dlsym(handle, "SDL_" #name)); \
+  if (!lib->name) {                                                               \
+    failure = "libSDL2-2.0.so.0 has no SDL_" #name;                               \
+    delete lib;                                                                   \
+    return nullptr;                                                               \
+  }
+    CORVANE_SDL_FUNCTIONS(CORVANE_SDL_LOOKUP)
+#undef CORVANE_SDL_LOOKUP
+    return lib;
+  }();
+  if (!library && error) *error = failure;
+  return library;
+}
+
 bool envSet(const char* name) {
   const char* v = std::getenv(name);
   return v && *v;
@@ -28,10 +73,11 @@ bool envSet(const char* name) {
 // One open window and what it needs between frames.
 class WindowSession {
  public:
+  explicit WindowSession(const SDLLibrary& sdl) : sdl_(sdl) {}
   ~WindowSession() {
-    if (texture_) SDL_DestroyTexture(texture_);
-    if (sdlRenderer_) SDL_DestroyRenderer(sdlRenderer_);
-    if (window_) SDL_DestroyWindow(window_);
+    if (texture_) sdl_.DestroyTexture(texture_);
+    if (sdlRenderer_) sdl_.DestroyRenderer(sdlRenderer_);
+    if (window_) sdl_.DestroyWindow(window_);
     // The video subsystem stays up for the rest of the process: shutting it
     // down unloads the X libraries SDL opened, and with them the roots of
     // what they still hold, for no gain just before the program ends.
@@ -39,20 +85,20 @@ class WindowSession {
 
   bool open(std::string* error) {
     // The first click on a window that is not focused is a touch too.
-    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
+    sdl_.SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (sdl_.InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
     CGRect screen = UIScreen::mainScreen()->bounds();
     windowScale_ = SDLWindowHost::windowScale();
     int w = static_cast<int>(std::lround(screen.size.width * windowScale_));
     int h = static_cast<int>(std::lround(screen.size.height * windowScale_));
-    window_ = SDL_CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_UNDEFINED,
-                               SDL_WINDOWPOS_UNDEFINED, w, h,
-                               SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
+    window_ = sdl_.CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_UNDEFINED,
+                                SDL_WINDOWPOS_UNDEFINED, w, h,
+                                SDL_WINDOW_SHOWN | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window_) return fail(error);
-    sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (!sdlRenderer_) sdlRenderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    sdlRenderer_ = sdl_.CreateRenderer(window_, -1, 0);
+    if (!sdlRenderer_) sdlRenderer_ = sdl_.CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!sdlRenderer_) return fail(error);
-    SDL_StartTextInput();
+    sdl_.StartTextInput();
     return true;
   }
 
@@ -69,7 +115,7 @@ class WindowSession {
     if (wait > 0) {
       SDL_Event event;
       int ms = static_cast<int>(std::ceil(wait * 1000));
-      if (SDL_WaitEventTimeout(&event, ms)) {
+      if (sdl_.WaitEventTimeout(&event, ms)) {
         dispatch(event);
         pump();
       }
@@ -80,13 +126,13 @@ class WindowSession {
   bool closed() const { return closed_; }
 
   void raise() {
-    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
-    SDL_RaiseWindow(window_);
+    if (sdl_.GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) sdl_.RestoreWindow(window_);
+    sdl_.RaiseWindow(window_);
   }
 
  private:
   bool fail(std::string* error) {
-    if (error) *error = SDL_GetError();
+    if (error) *error = sdl_.GetError();
     return false;
   }
 
@@ -94,7 +140,7 @@ class WindowSession {
   bool pump() {
     bool any = false;
     SDL_Event event;
-    while (!closed_ && SDL_PollEvent(&event)) {
+    while (!closed_ && sdl_.PollEvent(&event)) {
       dispatch(event);
       any = true;
     }
@@ -196,22 +242,22 @@ class WindowSession {
       return;
     }
     int pw = 0, ph = 0;
-    if (SDL_GetRendererOutputSize(sdlRenderer_, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
+    if (sdl_.GetRendererOutputSize(sdlRenderer_, &pw, &ph) != 0 || pw <= 0 || ph <= 0) return;
     if (!context_ || context_->pixelWidth() != pw || context_->pixelHeight() != ph) {
       CGRect screen = UIScreen::mainScreen()->bounds();
       context_ = std::make_unique<CGContext>(screen.size.width, screen.size.height,
                                              pw / static_cast<double>(screen.size.width));
-      if (texture_) SDL_DestroyTexture(texture_);
+      if (texture_) sdl_.DestroyTexture(texture_);
       texture_ =
-          SDL_CreateTexture(sdlRenderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                            context_->pixelWidth(), context_->pixelHeight());
+          sdl_.CreateTexture(sdlRenderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                             context_->pixelWidth(), context_->pixelHeight());
       if (!texture_) return;
     }
     renderer_.drawScreen(*context_);
-    SDL_UpdateTexture(texture_, nullptr, context_->data(), context_->stride());
-    SDL_RenderClear(sdlRenderer_);
-    SDL_RenderCopy(sdlRenderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(sdlRenderer_);
+    sdl_.UpdateTexture(texture_, nullptr, context_->data(), context_->stride());
+    sdl_.RenderClear(sdlRenderer_);
+    sdl_.RenderCopy(sdlRenderer_, texture_, nullptr, nullptr);
+    sdl_.RenderPresent(sdlRenderer_);
     // What was drawn, read again: drawing runs the pending layout pass.
     lastDigest_ = renderer_.screenDigest();
     lastFrame_ = now;
@@ -220,6 +266,7 @@ class WindowSession {
     framePending_ = false;
   }
 
+  const SDLLibrary& sdl_;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* sdlRenderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
@@ -256,9 +303,12 @@ double SDLWindowHost::windowScale() {
   return *end == '\0' && s >= 0.25 && s <= 4 ? s : 1;
 }
 
-bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait) {
+bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait,
+                                bool firstFrameOnly) {
   ns::RunLoop& loop = ns::RunLoop::main();
-  auto session = std::make_unique<WindowSession>();
+  const SDLLibrary* sdl = openSDL(error);
+  if (!sdl) return false;
+  auto session = std::make_unique<WindowSession>(*sdl);
   if (!session->open(error)) return false;
   if (loop.isVirtual()) loop.useRealClock();
   gOpenSession = session.get();
@@ -268,7 +318,7 @@ bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>&
   });
   // The first frame comes before anything has to wait.
   session->wait(0);
-  if (!session->closed()) loop.run();
+  if (!session->closed() && !firstFrameOnly) loop.run();
   loop.setEventSource(nullptr);
   gOpenSession = nullptr;
   session.reset();

@@ -22,6 +22,7 @@
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIAutomation.h"
 #include "UIKit/UIClassFactory.h"
+#include "UIKit/UIRenderer.h"
 #include "UIKit/UIViewController.h"
 
 OBJC_CLASS_IMPL(UIApplication, UIResponder, nullptr)
@@ -124,6 +125,14 @@ bool declaredMainInterface(std::string* className, std::string* why) {
   return true;
 }
 
+// CORVANE_EXIT_AFTER_FIRST_FRAME (any value but "" and "0"): the
+// application ends once its first frame is drawn, so a cold start can be
+// timed from outside.
+bool exitAfterFirstFrame() {
+  const char* v = std::getenv("CORVANE_EXIT_AFTER_FIRST_FRAME");
+  return v && *v && std::strcmp(v, "0") != 0;
+}
+
 // Brings the application to the front for the launcher.
 void bringToFront() {
   SDLWindowHost::raiseWindow();
@@ -157,10 +166,18 @@ int runMainLoop() {
     }
     return UIApplicationExitSuccess;
   }
+  const bool firstFrameOnly = exitAfterFirstFrame();
   if (SDLWindowHost::wantsWindow()) {
     std::string error;
-    if (SDLWindowHost::runMainLoop(&error, takeForegroundRequests)) return UIApplicationExitSuccess;
+    if (SDLWindowHost::runMainLoop(&error, takeForegroundRequests, firstFrameOnly))
+      return UIApplicationExitSuccess;
     std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n", error.c_str());
+  }
+  if (firstFrameOnly) {
+    // Headless, the frame a window would show first is drawn off-screen,
+    // as a window draws it: before anything else runs.
+    UIRenderer().renderScreen();
+    return UIApplicationExitSuccess;
   }
   // Headless: the loop sleeps on the request pipe, so a request wakes it.
   loop.setEventSource([](double maxWait) {

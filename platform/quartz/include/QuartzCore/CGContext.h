@@ -110,6 +110,11 @@ class CGContext {
   void drawText(const std::string& text, const CGTextStyle& style, CGRect rect);
   // Size of the text set on one line (maxWidth <= 0) or wrapped at maxWidth.
   CGSize measureText(const std::string& text, const CGTextStyle& style, double maxWidth = 0);
+  // Starts setting up the fonts of this thread's text ahead of its first
+  // use: fontconfig reads its configuration and caches (several
+  // milliseconds) on a thread of pango's while this one gets on with other
+  // work. Drawing does not depend on it; it is only sooner ready.
+  static void prepareText();
 
   // --- output ---------------------------------------------------------------
   // Straight RGBA of the pixel (px, py); transparent outside the image.

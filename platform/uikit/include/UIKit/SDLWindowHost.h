@@ -37,9 +37,11 @@ class SDLWindowHost {
   // or the loop is stopped, then closes the window. Returns false at once
   // (with *error saying why) when no window can be opened. afterEachWait
   // runs on the main thread each time the loop has waited for events (at
-  // least twice a second).
+  // least twice a second). With firstFrameOnly it closes the window as
+  // soon as the first frame is shown.
   static bool runMainLoop(std::string* error = nullptr,
-                          const std::function<void()>& afterEachWait = nullptr);
+                          const std::function<void()>& afterEachWait = nullptr,
+                          bool firstFrameOnly = false);
 
   // Brings the open window to the front (restoring it when minimised);
   // false when no window is open.

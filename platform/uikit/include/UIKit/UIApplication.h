@@ -109,7 +109,10 @@ enum : int {
 // requests are looked at every 50 ms of clock time). Otherwise it runs the
 // main run loop until it is stopped: in a window on the desktop when there
 // is a display (see SDLWindowHost.h; closing the window stops the loop),
-// else headless. Before returning it tells the delegate
+// else headless. With CORVANE_EXIT_AFTER_FIRST_FRAME set (any value but ""
+// and "0") and no script it returns instead as soon as the first frame is
+// drawn: shown in the window, or, headless, drawn off-screen at the
+// screen's scale (as a screenshot is). Before returning it tells the delegate
 // applicationWillTerminate, releases the application and puts back what
 // SIGUSR1 did before.
 int UIApplicationMain(int argc, char** argv, const char* principalClassName,
