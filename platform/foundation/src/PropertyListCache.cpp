@@ -144,7 +144,7 @@ bool PropertyListCache::setAndWrite(const std::string& devicePath, const std::st
     ok = false;
   }
   if (!ok) {
-    if (added && it != dictionary.end() && it->first == key && !previous)
+    if (added && it != dictionary.end())  // end only when the entry was never made
       dictionary.erase(it);
     else if (previous)
       it->second = std::move(*previous);
@@ -153,6 +153,7 @@ bool PropertyListCache::setAndWrite(const std::string& devicePath, const std::st
   if (!entry.triedDictionary) entries_.erase(kept);  // not provably the file written
   return true;
 }
+
 std::shared_ptr<const PlistArray> PropertyListCache::array(const std::string& devicePath,
                                                            PlistReadProblem* problem) {
   PlistReadProblem ignored;
