@@ -8,6 +8,8 @@
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/TextValue.h"
 #include "StoreTool.h"
+#include "Table.h"
+#include "core/DayRanking.h"
 #include "core/Texts.h"
 
 namespace corvane::storetool {
@@ -15,6 +17,11 @@ namespace corvane::storetool {
 // The app's own rule, from the app's view-free core.
 std::string valueText(double value, Measure measure) {
   return corvane::app::valueText(value, measure == Measure::Plays);
+}
+
+std::string shareText(double value, double total) {
+  return corvane::app::percentText(
+      std::clamp(corvane::app::sharePercent(value, total), 0.0, 100.0));
 }
 
 namespace {
@@ -26,13 +33,6 @@ struct Tally {
   int32_t days = 0;
   int32_t lastDay = INT32_MIN;
 };
-
-// One line per row: line breaks and tabs in a title would break the table.
-std::string oneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-  return text;
-}
 
 class Ranking {
  public:
@@ -132,14 +132,18 @@ int printTop(const TopRequest& request, const std::vector<RecordedDay>& days, st
     std::fprintf(out, "Nothing was played in this period.\n");
     return 0;
   }
-  std::fprintf(out, "%4s  %10s  %6s  %4s  %s\n", "rank", measure, "share", "days",
-               request.group == Group::Song ? "title" : "artist-album");
+  using Align = Table::Align;
+  Table table({{"rank", Align::Right, 4},
+               {measure, Align::Right, 10},
+               {"share", Align::Right, 6},
+               {"days", Align::Right, 4},
+               {request.group == Group::Song ? "title" : "artist-album"}});
   for (size_t i = 0; i < shown; ++i) {
     const Tally& t = tallies[i];
-    std::string share = ns::stringWithFormat("%0.1f%%", 100.0 * t.value / total);
-    std::fprintf(out, "%4zu  %10s  %6s  %4d  %s\n", i + 1, valueText(t.value, request.by).c_str(),
-                 share.c_str(), t.days, oneLine(t.label).c_str());
+    table.add({std::to_string(i + 1), valueText(t.value, request.by), shareText(t.value, total),
+               std::to_string(t.days), t.label});
   }
+  table.print(out);
   return 0;
 }
 
