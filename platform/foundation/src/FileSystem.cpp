@@ -237,17 +237,23 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
   if (!S_ISREG(st.st_mode)) return failWith(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
   if (static_cast<unsigned long long>(st.st_size) > maxBytes) return failWith(EFBIG);
 
+  // Read straight into the result, with room for a little more (the file
+  // may have grown since fstat) so that finding the end copies nothing.
+  constexpr size_t kMore = 4096;
   std::string bytes;
-  bytes.reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
+  bytes.reserve(static_cast<size_t>(st.st_size) + kMore);
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
   for (;;) {
-    const ssize_t n = retry([&] { return ::read(fd.get(), buf, sizeof buf); });
+    if (done == bytes.size()) bytes.resize(done + kMore);
+    const ssize_t n =
+        retry([&] { return ::read(fd.get(), bytes.data() + done, bytes.size() - done); });
     if (n < 0) return failWith(errno);
     if (n == 0) break;
-    // The file may have grown since fstat.
-    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return failWith(EFBIG);
-    bytes.append(buf, static_cast<size_t>(n));
+    done += static_cast<size_t>(n);
+    if (done > maxBytes) return failWith(EFBIG);
   }
+  bytes.resize(done);
   if (error) *error = 0;
   return bytes;
 }
