@@ -2,7 +2,9 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -113,7 +115,7 @@ class Reader {
 
   std::optional<PlistValue> parse(std::string_view xml) {
     XML_Parser p = parser_.get();
-    if (!p || xml.size() > kMaxPropertyListBytes || xml.size() > size_t(INT_MAX)) return {};
+    if (!p || xml.size() > propertyListByteLimit() || xml.size() > size_t(INT_MAX)) return {};
     XML_SetUserData(p, this);
     XML_SetElementHandler(p, &Reader::onStart, &Reader::onEnd);
     XML_SetCharacterDataHandler(p, &Reader::onText);
@@ -128,6 +130,18 @@ class Reader {
     const XML_Status status = XML_Parse(p, xml.data(), static_cast<int>(xml.size()), XML_TRUE);
     if (status != XML_STATUS_OK || failed_ || !root_) return {};
     return std::move(root_);
+  }
+
+  // After a failed parse: the root as far as it was completed.
+  std::optional<PlistValue> partialRoot() {
+    if (root_) return std::move(root_);
+    if (stack_.size() >= 2 && stack_[0].type == Type::Plist) {
+      Frame& top = stack_[1];
+      if (top.type == Type::Dict) return PlistValue(std::move(top.dict));
+      if (top.type == Type::Array) return PlistValue(std::move(top.array));
+    }
+    if (!stack_.empty() && stack_[0].plistValue) return std::move(stack_[0].plistValue);
+    return std::nullopt;
   }
 
  private:
@@ -341,14 +355,38 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml) {
   }
 }
 
+std::optional<PlistValue> salvagePropertyList(std::string_view xml) {
+  try {
+    Reader reader;
+    if (auto whole = reader.parse(xml)) return whole;
+    return reader.partialRoot();
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+namespace {
+std::atomic<size_t> g_byteLimit{kMaxPropertyListBytes};
+}  // namespace
+
+size_t propertyListByteLimit() {
+  return g_byteLimit.load(std::memory_order_relaxed);
+}
+
+void setPropertyListByteLimit(size_t bytes) {
+  g_byteLimit.store(bytes ? std::min(bytes, kMaxPropertyListBytes) : kMaxPropertyListBytes,
+                    std::memory_order_relaxed);
+}
+
 namespace {
 
 std::optional<PlistValue> readPropertyListFile(const std::string& devicePath,
                                                PlistReadProblem* problem) {
   int error = 0;
-  std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes, &error);
+  std::optional<std::string> bytes = readFileAtPath(devicePath, propertyListByteLimit(), &error);
   if (!bytes) {
     *problem = error == ENOENT || error == ENOTDIR ? PlistReadProblem::Missing
+               : error == EFBIG                    ? PlistReadProblem::TooLarge
                : isTransientError(error)           ? PlistReadProblem::Unavailable
                                                    : PlistReadProblem::Damaged;
     return std::nullopt;
@@ -751,7 +789,12 @@ bool writeRoot(const T& root, const std::string& devicePath,
                std::optional<FileIdentity>* written = nullptr) {
   if (written) written->reset();
   try {
-    return writeFileAtomically(devicePath, serializeRoot(root), nullptr, written);
+    const std::string text = serializeRoot(root);
+    if (text.size() > propertyListByteLimit()) {
+      errno = EFBIG;  // no reader would take it back
+      return false;
+    }
+    return writeFileAtomically(devicePath, text, nullptr, written);
   } catch (...) {
     return false;
   }
