@@ -140,17 +140,32 @@ static void remember(int fd, const char* path) {
   g_fdPath[fd] = underRoot(path) ? strdup(path) : NULL;
 }
 
+static const char* tracked(int fd);
+
+// The host path a call names: a relative path is taken from the folder
+// descriptor (or the working folder) it is relative to.
+static const char* resolveAt(int dirfd, const char* path, char* full, size_t size) {
+  if (!path || path[0] == '/') return path;
+  char base[2048];
+  if (dirfd == AT_FDCWD) {
+    if (!getcwd(base, sizeof base)) return path;
+  } else if (tracked(dirfd)) {
+    snprintf(base, sizeof base, "%s", tracked(dirfd));
+  } else {
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", dirfd);
+    ssize_t n = readlink(link, base, sizeof base - 1);
+    if (n <= 0) return path;
+    base[n] = 0;
+  }
+  snprintf(full, size, "%s/%s", base, path);
+  return full;
+}
+
 static int openCommon(int dirfd, const char* path, int flags, mode_t mode, int at) {
   setup();
   char full[4096];
-  const char* host = path;
-  if (path && path[0] != '/' && dirfd == AT_FDCWD) {
-    char cwd[2048];
-    if (getcwd(cwd, sizeof cwd)) {
-      snprintf(full, sizeof full, "%s/%s", cwd, path);
-      host = full;
-    }
-  }
+  const char* host = resolveAt(dirfd, path, full, sizeof full);
   if (underRoot(host) && injected(OP_OPEN)) {
     errno = EIO;
     return -1;
@@ -301,12 +316,43 @@ int rename(const char* from, const char* to) {
 int renameat2(int fromfd, const char* from, int tofd, const char* to, unsigned flags) {
   setup();
   REAL(renameat2, renameat2_fn);
-  if (underRoot(to) && injected(OP_RENAME)) {
+  char fromFull[4096], toFull[4096];
+  const char* fromHost = resolveAt(fromfd, from, fromFull, sizeof fromFull);
+  const char* toHost = resolveAt(tofd, to, toFull, sizeof toFull);
+  if (underRoot(toHost) && injected(OP_RENAME)) {
     errno = EIO;
     return -1;
   }
   int r = real_renameat2(fromfd, from, tofd, to, flags);
-  if (r == 0 && underRoot(to)) note("rename", from, to);
+  if (r == 0 && underRoot(toHost)) note("rename", fromHost, toHost);
+  return r;
+}
+
+typedef int (*renameat_fn)(int, const char*, int, const char*);
+typedef int (*unlinkat_fn)(int, const char*, int);
+
+int renameat(int fromfd, const char* from, int tofd, const char* to) {
+  setup();
+  REAL(renameat, renameat_fn);
+  char fromFull[4096], toFull[4096];
+  const char* fromHost = resolveAt(fromfd, from, fromFull, sizeof fromFull);
+  const char* toHost = resolveAt(tofd, to, toFull, sizeof toFull);
+  if (underRoot(toHost) && injected(OP_RENAME)) {
+    errno = EIO;
+    return -1;
+  }
+  int r = real_renameat(fromfd, from, tofd, to);
+  if (r == 0 && underRoot(toHost)) note("rename", fromHost, toHost);
+  return r;
+}
+
+int unlinkat(int dirfd, const char* path, int flags) {
+  setup();
+  REAL(unlinkat, unlinkat_fn);
+  char full[4096];
+  const char* host = resolveAt(dirfd, path, full, sizeof full);
+  int r = real_unlinkat(dirfd, path, flags);
+  if (r == 0 && underRoot(host)) note("unlink", host, NULL);
   return r;
 }
 

@@ -702,6 +702,10 @@ std::string valueText(const PlistValue& value) {
 
 }  // namespace
 
+size_t serializedEntrySize(std::string_view key, const std::string& value) {
+  return entryText(key, PlistValue(value)).size();
+}
+
 std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& dictionary,
                                   PlistDictionary::const_iterator entry,
                                   const std::string* previous) {

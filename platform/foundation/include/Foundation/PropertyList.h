@@ -145,6 +145,10 @@ std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& 
                                   PlistDictionary::const_iterator entry,
                                   const std::string* previous);
 
+// The bytes one string entry adds to the text of a root dictionary that
+// already has entries.
+size_t serializedEntrySize(std::string_view key, const std::string& value);
+
 // Serialises and replaces the file atomically; true on success.
 bool writeToFile(const PlistValue& value, const std::string& devicePath);
 bool writeToFile(const PlistDictionary& value, const std::string& devicePath);
