@@ -50,8 +50,7 @@ std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
   return dictionary;
 }
 
-StoreCache::Shared StoreCache::dictionary(const std::string& path,
-                                          ns::PlistReadProblem* problem) {
+StoreCache::Shared StoreCache::dictionary(const std::string& path, ns::PlistReadProblem* problem) {
   return files_.dictionary(path, problem, numbersAsText);
 }
 
@@ -118,8 +117,9 @@ namespace {
 // not be moved (*moved says which).
 std::string moveAside(const std::string& path, bool* moved) {
   *moved = false;
-  if (!ns::itemExistsAtPath(path)) {
-    *moved = true;  // nothing in the way
+  int error = 0;
+  if (!ns::itemExistsAtPath(path, &error)) {
+    *moved = error == 0;  // nothing in the way, unless the look itself failed
     return {};
   }
   const std::string stamp = ns::formatDate(ns::RunLoop::main().now(), "yyyyMMdd-HHmmss");
@@ -160,18 +160,24 @@ std::optional<int32_t> songNumber(const std::string& text) {
   return n;
 }
 
+// The sorted names in a folder; false when it could not be listed.
+bool listFolder(const std::string& devicePath, std::vector<std::string>* names) {
+  names->clear();
+  std::string host = ns::hostPath(devicePath);
+  DIR* dir = host.empty() ? nullptr : opendir(host.c_str());
+  if (!dir) return false;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names->push_back(name);
+  }
+  closedir(dir);
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
 std::vector<std::string> listFolder(const std::string& devicePath) {
   std::vector<std::string> names;
-  std::string host = ns::hostPath(devicePath);
-  if (host.empty()) return names;
-  if (DIR* dir = opendir(host.c_str())) {
-    while (dirent* e = readdir(dir)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
+  listFolder(devicePath, &names);
   return names;
 }
 
@@ -375,8 +381,8 @@ void RecorderStore::ensureHistoryFiles() {
     const size_t kept = fresh.size();
     // A counter the damaged file still held stays unless the maps are past it.
     const std::string* held = ns::stringForKey(fresh, "MusicNumber");
-    const int32_t next = std::max(held ? ns::intValue(*held) : 0,
-                                  nextFreeNumber(intMusic.get(), musicInt.get()));
+    const int32_t next =
+        std::max(held ? ns::intValue(*held) : 0, nextFreeNumber(intMusic.get(), musicInt.get()));
     fresh["MusicNumber"] = numberText(next);
     save = std::make_shared<const PlistDictionary>(std::move(fresh));
     writeFresh(*save, kSaveDataPath, aside, kept);
@@ -462,7 +468,7 @@ void RecorderStore::ensureDayFiles(const std::string& dayKey) {
   // Something other than a folder in the way of the day's folder: a file, a
   // pipe, or a link that would lead the writes elsewhere.
   for (std::string path : {std::string(kEverydayDataPath), folder})
-    if (ns::itemExistsAtPath(path) && !ns::isDirectoryAtPath(path)) setAsideUnreadable(path);
+    if (ns::isNonFolderAtPath(path)) setAsideUnreadable(path);
 
   const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
                                musicAlbumPath(dayKey)};
@@ -501,14 +507,21 @@ void RecorderStore::ensureDayFiles(const std::string& dayKey) {
       for (int other : {1, 2})
         if (auto d = cache_.dictionary(paths[other]))
           for (auto& [number, value] : *d)
-            if (songNumber(number) && intMusic && intMusic->count(number)) fresh.emplace(number, "1");
+            if (songNumber(number) && intMusic && intMusic->count(number))
+              fresh.emplace(number, "1");
     }
     writeFresh(fresh, paths[i], aside, kept);
   }
 }
 
 void RecorderStore::createMissingDayFiles(const std::string& dayKey) {
-  const std::vector<std::string> present = listFolder(dayFolderPath(dayKey));
+  std::vector<std::string> present;
+  // A folder that cannot be listed just now may hold every file: nothing is
+  // written then.
+  int error = 0;
+  if (!listFolder(dayFolderPath(dayKey), &present) &&
+      (ns::itemExistsAtPath(dayFolderPath(dayKey), &error) || error))
+    return;
   const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
                                musicAlbumPath(dayKey)};
   bool folderMade = false;
@@ -590,7 +603,8 @@ SongNumbering::Result SongNumbering::assign(const std::string& title) {
   unclaimed_.reset();
   // One new pair and a counter past it keep consistent maps consistent.
   if (consistent && titleKept && numberKept && saved != n + 1)
-    consistent_ = {save, cache_.dictionary(kIntMusicDataPath), cache_.dictionary(kMusicIntDataPath)};
+    consistent_ = {save, cache_.dictionary(kIntMusicDataPath),
+                   cache_.dictionary(kMusicIntDataPath)};
   else
     consistent_ = {};  // the next tick looks the maps over
   // With one map written, the next tick completes the other; this tick

@@ -170,7 +170,8 @@ Fd openParent(std::string_view devicePath, std::string* leaf) {
     errno = EISDIR;
     return Fd(-1);
   }
-  Fd folder(retry([&] { return ::open(deviceRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  Fd folder(
+      retry([&] { return ::open(deviceRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
   for (size_t i = 0; i + 1 < parts.size() && folder.get() >= 0; ++i) {
     const std::string name(parts[i]);
     Fd next(retry([&] {
@@ -251,6 +252,18 @@ bool itemExistsAtPath(const std::string& devicePath) {
   return statItem(devicePath, &st);
 }
 
+bool itemExistsAtPath(const std::string& devicePath, int* error) {
+  struct stat st;
+  const bool there = statItem(devicePath, &st);
+  if (error) *error = there || errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+  return there;
+}
+
+bool isNonFolderAtPath(const std::string& devicePath) {
+  struct stat st;
+  return statItem(devicePath, &st) && !S_ISDIR(st.st_mode);
+}
+
 bool isDirectoryAtPath(const std::string& devicePath) {
   struct stat st;
   if (devicePath.find_first_not_of('/') == std::string::npos)  // the device root itself
@@ -328,6 +341,28 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
     bytes.append(buf, static_cast<size_t>(n));
   }
   if (error) *error = 0;
+  return bytes;
+}
+
+std::optional<std::string> readFileHeadAtPath(const std::string& devicePath, size_t maxBytes) {
+  std::string leaf;
+  Fd folder = openParent(devicePath, &leaf);
+  if (folder.get() < 0) return std::nullopt;
+  Fd fd(retry([&] {
+    return ::openat(folder.get(), leaf.c_str(),
+                    O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+  }));
+  struct stat st;
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  std::string bytes(maxBytes, '\0');
+  size_t done = 0;
+  while (done < maxBytes) {
+    const ssize_t n = retry([&] { return ::read(fd.get(), bytes.data() + done, maxBytes - done); });
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
   return bytes;
 }
 

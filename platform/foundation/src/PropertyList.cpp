@@ -380,13 +380,26 @@ void setPropertyListByteLimit(size_t bytes) {
 
 namespace {
 
+// A file over the size limit is kept whole unless its start shows it is no
+// property list at all (zeros, binary junk): then it is damaged like any other.
+PlistReadProblem largeFileProblem(const std::string& devicePath) {
+  std::optional<std::string> head = readFileHeadAtPath(devicePath, 4096);
+  if (!head) return PlistReadProblem::Unavailable;
+  std::string_view text = *head;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  const bool looksLikeXml = first != std::string_view::npos && text[first] == '<' &&
+                            text.find('\0') == std::string_view::npos;
+  return looksLikeXml ? PlistReadProblem::TooLarge : PlistReadProblem::Damaged;
+}
+
 std::optional<PlistValue> readPropertyListFile(const std::string& devicePath,
                                                PlistReadProblem* problem) {
   int error = 0;
   std::optional<std::string> bytes = readFileAtPath(devicePath, propertyListByteLimit(), &error);
   if (!bytes) {
     *problem = error == ENOENT || error == ENOTDIR ? PlistReadProblem::Missing
-               : error == EFBIG                    ? PlistReadProblem::TooLarge
+               : error == EFBIG                    ? largeFileProblem(devicePath)
                : isTransientError(error)           ? PlistReadProblem::Unavailable
                                                    : PlistReadProblem::Damaged;
     return std::nullopt;
