@@ -61,15 +61,19 @@ StoreCache::Edit StoreCache::edit(const std::string& path, ns::PlistReadProblem*
 }
 
 bool StoreCache::noted(bool ok) {
-  if (!ok) {
+  if (ok) {
+    ++succeededWrites_;
+  } else {
     ++failedWrites_;
     lastError_ = errno;
   }
   return ok;
 }
 
-int StoreCache::takeFailedWrites(int* lastError) {
+int StoreCache::takeFailedWrites(int* lastError, int* succeeded) {
   if (lastError) *lastError = lastError_;
+  const int ok = std::exchange(succeededWrites_, 0);
+  if (succeeded) *succeeded = ok;
   return std::exchange(failedWrites_, 0);
 }
 

@@ -67,8 +67,9 @@ class StoreCache {
   void recordingDay(const std::string& dayKey);
   const ns::PropertyListCache& files() const { return files_; }
 
-  // How many writes failed since the last call, and the errno of the last.
-  int takeFailedWrites(int* lastError = nullptr);
+  // How many writes failed since the last call, the errno of the last, and
+  // how many succeeded.
+  int takeFailedWrites(int* lastError = nullptr, int* succeeded = nullptr);
 
  private:
   bool noted(bool ok);
@@ -76,6 +77,7 @@ class StoreCache {
   ns::PropertyListCache files_;
   std::string day_;
   int failedWrites_ = 0;
+  int succeededWrites_ = 0;
   int lastError_ = 0;
 };
 
@@ -201,8 +203,7 @@ class RecorderStore {
   bool setAsideDamaged(const std::string& path, std::string* aside,
                        std::optional<ns::PlistValue>* salvaged);
   template <class T>
-  bool writeFresh(const T& value, const std::string& path, const std::string& aside,
-                  size_t kept);
+  bool writeFresh(const T& value, const std::string& path, const std::string& aside, size_t kept);
 
   StoreCache cache_;
   SongNumbering numbering_;

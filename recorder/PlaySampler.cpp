@@ -43,7 +43,7 @@ class SamplerState : public objc::Object {
               std::strerror(error));
     alert(host);
   }
-  // A tick whose every write succeeded ends the fault.
+  // A tick that wrote and had no write fail ends the fault.
   void storeWritten() {
     if (!failing_) return;
     failing_ = false;
@@ -79,7 +79,9 @@ class SamplerState : public objc::Object {
   }
 
  private:
-  void alert(NowPlayingHost& host) { host.showAlert("Corvane Error", "Reinstail in Cydia", "Okay"); }
+  void alert(NowPlayingHost& host) {
+    host.showAlert("Corvane Error", "Reinstail in Cydia", "Okay");
+  }
 
   RecorderStore store_;
   bool failing_ = false;
@@ -133,16 +135,16 @@ bool isStream(const std::string& title, const std::optional<std::string>& album)
   return !album && ns::utf16Length(title) >= 6 && ns::utf16Prefix(title, 5) == "http:";
 }
 
-// At the end of a tick: a failed write tells the user, a clean tick ends
-// the fault.
+// At the end of a tick: a failed write tells the user; a tick that wrote
+// and had no write fail ends the fault (one that wrote nothing says nothing).
 struct TickEnd {
   SamplerState& state;
   NowPlayingHost& host;
   ~TickEnd() {
-    int error = 0;
-    if (state.store().cache().takeFailedWrites(&error))
+    int error = 0, written = 0;
+    if (state.store().cache().takeFailedWrites(&error, &written))
       state.storeFailed(host, error);
-    else
+    else if (written)
       state.storeWritten();
   }
 };

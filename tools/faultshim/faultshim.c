@@ -6,6 +6,8 @@
 //   CORVANE_FAULT        count:FILE   write the number of counted calls to FILE at exit
 //                        once:K       the K-th counted call fails
 //                        always:K     every counted call from the K-th on fails
+//                        window:K:L   the K-th to the L-th counted calls fail (a disk
+//                                     full for a while)
 //                        crash:K      the process is killed (SIGKILL) at the K-th
 //                        record:DIR   log every call to DIR/ops, with the content
 //                                     of each file at each fsync (power-loss model)
@@ -26,11 +28,12 @@
 enum Op { OP_OPEN, OP_WRITE, OP_FSYNC, OP_RENAME, OP_MKDIR, OP_COUNT };
 static const char* const kOpNames[OP_COUNT] = {"open", "write", "fsync", "rename", "mkdir"};
 
-enum Mode { MODE_OFF, MODE_COUNT, MODE_ONCE, MODE_ALWAYS, MODE_CRASH, MODE_RECORD };
+enum Mode { MODE_OFF, MODE_COUNT, MODE_ONCE, MODE_ALWAYS, MODE_WINDOW, MODE_CRASH, MODE_RECORD };
 
 static int g_ready;
 static enum Mode g_mode;
 static long g_at;
+static long g_until;
 static long g_counted;
 static int g_ops[OP_COUNT];
 static int g_nosync;
@@ -73,6 +76,11 @@ static void setup(void) {
     g_at = atol(colon + 1);
     if (kind == 4 && !strncmp(fault, "once", 4)) g_mode = MODE_ONCE;
     if (kind == 6 && !strncmp(fault, "always", 6)) g_mode = MODE_ALWAYS;
+    if (kind == 6 && !strncmp(fault, "window", 6)) {
+      const char* second = strchr(colon + 1, ':');
+      g_mode = MODE_WINDOW;
+      g_until = second ? atol(second + 1) : g_at;
+    }
     if (kind == 5 && !strncmp(fault, "crash", 5)) g_mode = MODE_CRASH;
   }
 }
@@ -106,6 +114,8 @@ static int injected(enum Op op) {
       return n == g_at;
     case MODE_ALWAYS:
       return n >= g_at;
+    case MODE_WINDOW:
+      return n >= g_at && n <= g_until;
     case MODE_CRASH:
       if (n == g_at) raise(SIGKILL);
       return 0;
