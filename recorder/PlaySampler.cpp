@@ -83,7 +83,7 @@ void suspendSampling(objc::id controller, NowPlayingHost& host) {
   }
   objc::objc_setAssociatedObject(
       controller, kRetryAtKey,
-      ns::NSNumber::numberWithDouble(ns::RunLoop::main().now() + kRetryInterval),
+      ns::NSNumber::numberWithDouble(ns::RunLoop::main().uptime() + kRetryInterval),
       objc::OBJC_ASSOCIATION_RETAIN);
 }
 
@@ -92,7 +92,8 @@ void suspendSampling(objc::id controller, NowPlayingHost& host) {
 bool resting(objc::id controller) {
   objc::id value = objc::objc_getAssociatedObject(controller, kRetryAtKey);
   if (!value || !value->isKindOfClass(ns::NSNumber::classObject())) return false;
-  const double now = ns::RunLoop::main().now();
+  // On the loop's uptime: a wall clock set back must not stretch the rest.
+  const double now = ns::RunLoop::main().uptime();
   if (now < static_cast<ns::NSNumber*>(value)->doubleValue()) return true;
   if (!ns::isDirectoryAtPath(kStoreRoot)) {
     objc::objc_setAssociatedObject(controller, kRetryAtKey,

@@ -372,7 +372,7 @@ struct DesktopPlayers::Impl {
     player->owner = owner;
     player->model.name = name;
     player->model.appeared = player->id;
-    player->model.positionAt = loop.now();
+    player->model.positionAt = loop.uptime();
     uint64_t id = player->id;
     try {
       player->proxy = sdbus::createProxy(*bus, owner, kPlayerPath);
@@ -425,7 +425,7 @@ struct DesktopPlayers::Impl {
             sdbus::Variant value;
             try {
               reply >> value;
-              if (auto us = numberOf(value)) p->model.takePositionReport(*us / 1e6, loop.now());
+              if (auto us = numberOf(value)) p->model.takePositionReport(*us / 1e6, loop.uptime());
             } catch (const std::exception&) {
             }
           }
@@ -460,12 +460,12 @@ struct DesktopPlayers::Impl {
     } catch (const std::exception&) {
       return;
     }
-    p->model.setPosition(static_cast<double>(us) / 1e6, loop.now());
+    p->model.setPosition(static_cast<double>(us) / 1e6, loop.uptime());
     update();
   }
 
   void take(Player& player, const Properties& properties, bool signalled) {
-    double now = loop.now();
+    double now = loop.uptime();
     PlayerModel& m = player.model;
     bool readPositionAfter = false;
     try {
@@ -510,7 +510,7 @@ struct DesktopPlayers::Impl {
 
   // Shows the chosen player's state and plans the next change.
   void update() {
-    double now = loop.now();
+    double now = loop.uptime();
     std::vector<const PlayerModel*> models;
     for (auto& p : players) models.push_back(&p->model);
     Player* c = nullptr;
@@ -527,7 +527,7 @@ struct DesktopPlayers::Impl {
     changeTask = 0;
     double next = c ? nextShownChange(c->model, now) : kInfinity;
     if (std::isfinite(next))
-      changeTask = loop.schedule(next, [this] {
+      changeTask = loop.scheduleAtUptime(next, [this] {
         changeTask = 0;
         update();
       });

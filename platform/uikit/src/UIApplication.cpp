@@ -179,15 +179,14 @@ int runMainLoop() {
     UIRenderer().renderScreen();
     return UIApplicationExitSuccess;
   }
-  // Headless: the loop sleeps on the request pipe, so a request wakes it.
-  loop.setEventSource([](double maxWait) {
-    pollfd request{ForegroundRequests::fd(), POLLIN, 0};
-    int ms = static_cast<int>(std::ceil(std::max(0.0, maxWait) * 1000));
-    ::poll(&request, request.fd >= 0 ? 1 : 0, ms);
-    takeForegroundRequests();
-  });
+  // Headless: the request pipe is one more descriptor the loop waits on, so
+  // a request wakes it and nothing else does.
+  ns::RunLoop::WatchId requests = 0;
+  if (ForegroundRequests::fd() >= 0)
+    requests = loop.watchDescriptor(ForegroundRequests::fd(), POLLIN, takeForegroundRequests);
+  takeForegroundRequests();
   loop.run();
-  loop.setEventSource(nullptr);
+  if (requests) loop.unwatchDescriptor(requests);
   return UIApplicationExitSuccess;
 }
 }  // namespace
