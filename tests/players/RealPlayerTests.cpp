@@ -158,6 +158,7 @@ TEST_F(RealPlayers, OfTwoPlayersTheOneThatStartedLastIsRecordedUntilItQuits) {
 
 TEST(DesktopPlayersShell, WithoutASessionBusSaysSoOnceAndRunsWithNothingPlaying) {
   testsupport::TempDeviceRoot root;
+  testsupport::runCommand("mkdir -p '" + root.host("/var/mobile/Documents/Corvane") + "'");
   Process shell({testsupport::buildDir() + "/bin/SpringBoard", "--players", "--for", "2"},
                 {"DBUS_SESSION_BUS_ADDRESS=unix:path=" + root.host("/no-bus"),
                  "CORVANE_DEVICE_ROOT=" + root.path(), "CORVANE_HEADLESS=1"});

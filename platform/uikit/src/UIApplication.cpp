@@ -181,12 +181,17 @@ int runMainLoop() {
   }
   // Headless: the request pipe is one more descriptor the loop waits on, so
   // a request wakes it and nothing else does.
+  // With no screen every alert is said on standard error, as it would show.
+  UIAlertView::setAppearanceHandler([](UIAlertView* alert) {
+    ns::NSLog("alert \"%s\": %s", alert->title().c_str(), alert->message().c_str());
+  });
   ns::RunLoop::WatchId requests = 0;
   if (ForegroundRequests::fd() >= 0)
     requests = loop.watchDescriptor(ForegroundRequests::fd(), POLLIN, takeForegroundRequests);
   takeForegroundRequests();
   loop.run();
   if (requests) loop.unwatchDescriptor(requests);
+  UIAlertView::setAppearanceHandler(nullptr);
   return UIApplicationExitSuccess;
 }
 }  // namespace
