@@ -1,4 +1,4 @@
-#include "UIKit/SDLWindowHost.h"
+#include "UIKitHost/SDLWindowHost.h"
 
 #include <SDL.h>
 #include <dlfcn.h>
@@ -11,11 +11,11 @@
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIAlertView.h"
-#include "UIKit/UIAutomation.h"
-#include "UIKit/UIRenderer.h"
 #include "UIKit/UIResponder.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "UIKitHost/UIAutomation.h"
+#include "UIKitHost/UIRenderer.h"
 
 namespace {
 
@@ -65,15 +65,11 @@ const SDLLibrary* openSDL(std::string* error) {
   return library;
 }
 
-bool envSet(const char* name) {
-  const char* v = std::getenv(name);
-  return v && *v;
-}
-
 // One open window and what it needs between frames.
 class WindowSession {
  public:
-  explicit WindowSession(const SDLLibrary& sdl) : sdl_(sdl) {}
+  WindowSession(const SDLLibrary& sdl, double windowScale)
+      : sdl_(sdl), windowScale_(windowScale > 0 ? windowScale : 1) {}
   ~WindowSession() {
     if (texture_) sdl_.DestroyTexture(texture_);
     if (sdlRenderer_) sdl_.DestroyRenderer(sdlRenderer_);
@@ -88,7 +84,6 @@ class WindowSession {
     sdl_.SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (sdl_.InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
     CGRect screen = UIScreen::mainScreen()->bounds();
-    windowScale_ = SDLWindowHost::windowScale();
     int w = static_cast<int>(std::lround(screen.size.width * windowScale_));
     int h = static_cast<int>(std::lround(screen.size.height * windowScale_));
     window_ = sdl_.CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_UNDEFINED,
@@ -272,7 +267,7 @@ class WindowSession {
   SDL_Texture* texture_ = nullptr;
   std::unique_ptr<CGContext> context_;
   UIRenderer renderer_;
-  double windowScale_ = 1;
+  double windowScale_;
   bool closed_ = false;
   bool fingerDown_ = false;
   long alertPress_ = -1;
@@ -288,27 +283,12 @@ WindowSession* gOpenSession = nullptr;
 
 }  // namespace
 
-bool SDLWindowHost::wantsWindow() {
-  if (!envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY")) return false;
-  if (envSet("CORVANE_AUTOMATION")) return false;
-  const char* headless = std::getenv("CORVANE_HEADLESS");
-  return !headless || !*headless || std::string(headless) == "0";
-}
-
-double SDLWindowHost::windowScale() {
-  const char* v = std::getenv("CORVANE_WINDOW_SCALE");
-  if (!v || !*v) return 1;
-  char* end = nullptr;
-  double s = std::strtod(v, &end);
-  return *end == '\0' && s >= 0.25 && s <= 4 ? s : 1;
-}
-
-bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait,
-                                bool firstFrameOnly) {
+bool SDLWindowHost::runMainLoop(double windowScale, std::string* error,
+                                const std::function<void()>& afterEachWait, bool firstFrameOnly) {
   ns::RunLoop& loop = ns::RunLoop::main();
   const SDLLibrary* sdl = openSDL(error);
   if (!sdl) return false;
-  auto session = std::make_unique<WindowSession>(*sdl);
+  auto session = std::make_unique<WindowSession>(*sdl, windowScale);
   if (!session->open(error)) return false;
   if (loop.isVirtual()) loop.useRealClock();
   gOpenSession = session.get();
