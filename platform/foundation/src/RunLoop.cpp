@@ -163,7 +163,9 @@ void RunLoop::waitFor(double seconds) {
   ++wakeups_;
   if (watches_.empty() && eventFd_ < 0) {
     if (waitForEvents_) {
-      waitForEvents_(std::min(seconds, 3600.0));
+      // A source without a descriptor may not see a signal's pipe: it is
+      // looked at twice a second.
+      waitForEvents_(std::min(seconds, 0.5));
     } else if (std::isfinite(seconds)) {
       std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     } else {
