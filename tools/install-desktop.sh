@@ -118,7 +118,7 @@ mkdir -p -- "$(dirname -- "$entry")"
 cat > "$entry" <<ENTRY
 [Desktop Entry]
 Type=Application
-Version=1.5
+Version=1.0
 Name=Corvane
 Comment=The music you played, day by day
 Exec=env CORVANE_DEVICE_ROOT=$root $root/Applications/Corvane.app/Corvane
