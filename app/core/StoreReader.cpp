@@ -51,9 +51,8 @@ bool dayHasTimeFile(const std::string& dayKey) {
 }
 
 std::optional<std::string> TextTable::find(const std::string& key) const {
-  auto it = entries_->find(key);
-  if (it == entries_->end()) return std::nullopt;
-  const std::string* text = leafText(it->second);
+  std::optional<ns::PlistValue> value = entries_->find(key);
+  const std::string* text = value ? leafText(*value) : nullptr;
   return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
@@ -62,16 +61,16 @@ size_t TextTable::size() const {
 }
 
 std::optional<TextTable> readTitles(ns::PropertyListCache& cache) {
-  auto dictionary = cache.dictionary(kIntMusicDataPath);
-  if (!dictionary) return std::nullopt;
-  return TextTable(std::move(dictionary));
+  auto text = cache.dictionaryText(kIntMusicDataPath);
+  if (!text) return std::nullopt;
+  return TextTable(std::move(text));
 }
 
 std::optional<TextTable> readAlbums(const std::string& dayKey) {
   if (!isDayKey(dayKey)) return std::nullopt;
-  auto dictionary = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey));
-  if (!dictionary) return std::nullopt;
-  return TextTable(std::make_shared<const ns::PlistDictionary>(std::move(*dictionary)));
+  auto text = ns::dictionaryTextWithContentsOfFile(musicAlbumPath(dayKey));
+  if (!text) return std::nullopt;
+  return TextTable(std::make_shared<const ns::PlistDictionaryText>(std::move(*text)));
 }
 
 }  // namespace corvane::app
