@@ -20,26 +20,6 @@ using ns::PlistArray;
 using ns::PlistDictionary;
 using ns::PlistValue;
 
-std::string numberText(int32_t n) {
-  return ns::stringWithFormat("%d", n);
-}
-
-std::string incrementedCounter(const std::string* text) {
-  if (!text) return "1";
-  int32_t value = ns::intValue(*text);
-  return numberText(value == INT32_MAX ? value : value + 1);
-}
-
-namespace {
-
-void numbersAsText(PlistDictionary& dictionary) {
-  for (auto& [key, value] : dictionary)
-    if (!value.isString())
-      if (auto text = ns::decimalText(value)) value = PlistValue(std::move(*text));
-}
-
-}  // namespace
-
 std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
                                                    ns::PlistReadProblem* problem) {
   auto dictionary = ns::dictionaryWithContentsOfFile(path, problem);
@@ -68,9 +48,7 @@ bool StoreCache::set(const std::string& path, const std::shared_ptr<const PlistD
 void StoreCache::recordingDay(const std::string& dayKey) {
   if (dayKey == day_) return;
   if (!day_.empty())
-    for (const std::string& path :
-         {musicTimePath(day_), musicNumberPath(day_), musicAlbumPath(day_)})
-      files_.forget(path);
+    for (const std::string& path : dayFilePaths(day_)) files_.forget(path);
   day_ = dayKey;
 }
 
@@ -100,13 +78,6 @@ namespace {
 // be read just now is left for a later tick.
 bool replaceable(ns::PlistReadProblem problem) {
   return problem == ns::PlistReadProblem::Missing || problem == ns::PlistReadProblem::Damaged;
-}
-
-// A song number key as the recorder writes it: "%d" of a non-negative number.
-std::optional<int32_t> songNumber(const std::string& text) {
-  int32_t n = ns::intValue(text);
-  if (n < 0 || numberText(n) != text) return std::nullopt;
-  return n;
 }
 
 std::vector<std::string> listFolder(const std::string& devicePath) {
@@ -295,7 +266,7 @@ bool completeNumbering(const SharedDictionary& save, const SharedDictionary& int
   // The additions carry only numbers one map already has: the highest stays.
   const int32_t next = nextFreeNumber(intMusic.get(), musicInt.get());
   const std::string* saved = ns::stringForKey(*save, "MusicNumber");
-  const bool saveBehind = !saved || ns::intValue(*saved) < next;
+  const bool saveBehind = !saved || counterCount(*saved) < next;
   if (toIntMusic.empty() && toMusicInt.empty() && !saveBehind) {
     cache.consistent = seen;
     return true;
@@ -332,8 +303,7 @@ void ensureDayFiles(const std::string& dayKey, StoreCache& cache) {
   for (std::string path : {std::string(kEverydayDataPath), folder})
     if (ns::itemExistsAtPath(path) && !ns::isDirectoryAtPath(path)) setAsideUnreadable(path);
 
-  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
-                               musicAlbumPath(dayKey)};
+  const auto paths = dayFilePaths(dayKey);
   ns::PlistReadProblem problems[3];
   bool allThere = true;
   for (int i = 0; i < 3; ++i) allThere &= cache.dictionary(paths[i], &problems[i]) != nullptr;
@@ -359,8 +329,7 @@ void ensureDayFiles(const std::string& dayKey, StoreCache& cache) {
 namespace {
 
 void createMissingDayFiles(const std::string& dayKey) {
-  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
-                               musicAlbumPath(dayKey)};
+  const auto paths = dayFilePaths(dayKey);
   bool folderMade = false;
   for (auto& path : paths) {
     if (ns::itemExistsAtPath(path)) continue;
@@ -395,7 +364,7 @@ bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, Store
     }
   const std::string* next = ns::stringForKey(*saveFile, "MusicNumber");
   // A hand-edited or stale counter must never hand out a number again.
-  int32_t n = std::max(next ? ns::intValue(*next) : 0,
+  int32_t n = std::max(next ? counterCount(*next) : 0,
                        consistent ? 0 : nextFreeNumber(intMusicFile.get(), musicIntFile.get()));
   if (n < 0 || n == INT32_MAX) return false;  // no number left to give
   std::string number = numberText(n);

@@ -168,9 +168,8 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   // has no key to tally under.
   const std::string* number = ns::stringForKey(*musicInt, *title);
   if (!number) return;
-  std::string albumEntry = ns::describeOrNull(artist ? &*artist : nullptr) + "-" +
-                           ns::describeOrNull(album ? &*album : nullptr);
-  tallySecond(day, *number, albumEntry, cache);
+  tallySecond(day, *number, albumEntry(artist ? &*artist : nullptr, album ? &*album : nullptr),
+              cache);
 }
 
 void checkNumber(objc::id controller, NowPlayingHost& host) {

@@ -74,7 +74,7 @@ int exportDiary(Format format, Period period, const std::vector<RecordedDay>& da
           ++unusable;
           continue;
         }
-        rows[*number].*field = counterValue(value);
+        rows[*number].*field = leafAmount(value);
       }
       if (unusable)
         reporter.skipped(path, std::to_string(unusable) + " entries that are not a song number");

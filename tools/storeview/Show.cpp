@@ -1,6 +1,7 @@
 // Prints what the data store of a device root holds: the numbered titles and,
 // day by day, each song's seconds, plays and artist-album record.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,8 +17,16 @@ namespace corvane::storetool {
 namespace {
 
 std::string text(const ns::PlistDictionary* d, const std::string& key, const char* missing) {
-  const std::string* s = d ? ns::stringForKey(*d, key) : nullptr;
+  auto it = d ? d->find(key) : ns::PlistDictionary::const_iterator();
+  std::optional<std::string> s = d && it != d->end() ? leafText(it->second) : std::nullopt;
   return s ? *s : missing;
+}
+
+// A count as an amount: whole as the recorder writes it, else with a decimal.
+std::string amount(const ns::PlistDictionary* d, const std::string& key) {
+  auto it = d ? d->find(key) : ns::PlistDictionary::const_iterator();
+  const double v = d && it != d->end() ? leafAmount(it->second) : 0;
+  return v == std::floor(v) ? ns::stringWithFormat("%.0f", v) : ns::stringWithFormat("%.1f", v);
 }
 
 }  // namespace
@@ -45,10 +54,10 @@ int showStore(std::FILE* out) {
       std::fprintf(out, "  (nothing played)\n");
       continue;
     }
-    std::vector<std::pair<int, std::string>> ranked;
-    long total = 0;
+    std::vector<std::pair<double, std::string>> ranked;
+    double total = 0;
     for (auto& [number, value] : *seconds) {
-      int s = value.string() ? ns::intValue(*value.string()) : 0;
+      double s = leafAmount(value);
       ranked.emplace_back(s, number);
       total += s;
     }
@@ -58,10 +67,10 @@ int showStore(std::FILE* out) {
                  "artist-album");
     for (auto& [s, number] : ranked) {
       char share[16];
-      std::snprintf(share, sizeof share, "%0.1f%%", total ? 100.0 * s / total : 0.0);
+      std::snprintf(share, sizeof share, "%0.1f%%", total > 0 ? 100.0 * s / total : 0.0);
       std::fprintf(out, "  %4s  %-28s %6.1fmin %6s %6s  %s\n", number.c_str(),
                    text(&*titles, number, "?").c_str(), s / 60.0, share,
-                   text(plays ? &*plays : nullptr, number, "0").c_str(),
+                   amount(plays ? &*plays : nullptr, number).c_str(),
                    text(albums ? &*albums : nullptr, number, "").c_str());
     }
   }

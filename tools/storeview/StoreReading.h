@@ -38,14 +38,6 @@ std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter);
 std::optional<ns::PlistDictionary> readDictionary(const std::string& devicePath,
                                                   Reporter& reporter);
 
-// The song number of a day-file key: "%d" text of a non-negative number.
-std::optional<int32_t> songNumber(const std::string& key);
-
-// A counter as the app reads it, a decimal number; the store writes text,
-// other writers may use <integer> or <real>. Anything else, or a value that
-// is not finite, counts as 0.
-double counterValue(const ns::PlistValue& value);
-
 // The host path of a device path, as the user finds the file.
 std::string shownPath(const std::string& devicePath);
 

@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "CorvaneStore/StoreLayout.h"
+#include "Foundation/TextValue.h"
 
 namespace corvane::storetool {
 

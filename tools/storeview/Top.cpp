@@ -82,7 +82,7 @@ int printTop(const TopRequest& request, const std::vector<RecordedDay>& days, st
       size_t unusable = 0;
       for (auto& [key, value] : *file) {
         auto number = songNumber(key);
-        double v = counterValue(value);
+        double v = leafAmount(value);
         if (!number || !(v > 0)) {
           ++unusable;
           continue;
