@@ -11,7 +11,7 @@
 #include "Foundation/RunLoop.h"
 #include "ThreeYearStore.h"
 #include "UIKit/UIKit.h"
-#include "UIKit/UIRenderer.h"
+#include "UIKitHost/UIRenderer.h"
 #include "ViewController.h"
 #include "core/StoreReader.h"
 

@@ -16,7 +16,7 @@
 #include "Foundation/RunLoop.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIKit.h"
-#include "UIKit/UIRenderer.h"
+#include "UIKitHost/UIRenderer.h"
 
 namespace {
 

@@ -38,9 +38,8 @@ bool dayHasTimeFile(const std::string& dayKey) {
 }
 
 std::optional<std::string> TextTable::find(const std::string& key) const {
-  auto it = entries_->find(key);
-  if (it == entries_->end()) return std::nullopt;
-  return leafText(it->second);
+  std::optional<ns::PlistValue> value = entries_->find(key);
+  return value ? leafText(*value) : std::nullopt;
 }
 
 size_t TextTable::size() const {
@@ -48,16 +47,16 @@ size_t TextTable::size() const {
 }
 
 std::optional<TextTable> readTitles(ns::PropertyListCache& cache) {
-  auto dictionary = cache.dictionary(kIntMusicDataPath);
-  if (!dictionary) return std::nullopt;
-  return TextTable(std::move(dictionary));
+  auto text = cache.dictionaryText(kIntMusicDataPath);
+  if (!text) return std::nullopt;
+  return TextTable(std::move(text));
 }
 
 std::optional<TextTable> readAlbums(const std::string& dayKey) {
   if (!isDayKey(dayKey)) return std::nullopt;
-  auto dictionary = ns::dictionaryWithContentsOfFile(musicAlbumPath(dayKey));
-  if (!dictionary) return std::nullopt;
-  return TextTable(std::make_shared<const ns::PlistDictionary>(std::move(*dictionary)));
+  auto text = ns::dictionaryTextWithContentsOfFile(musicAlbumPath(dayKey));
+  if (!text) return std::nullopt;
+  return TextTable(std::make_shared<const ns::PlistDictionaryText>(std::move(*text)));
 }
 
 }  // namespace corvane::app

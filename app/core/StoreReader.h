@@ -12,7 +12,7 @@
 
 namespace ns {
 class PropertyListCache;
-class PlistValue;
+class PlistDictionaryText;
 }  // namespace ns
 
 namespace corvane::app {
@@ -40,18 +40,19 @@ bool dayHasTimeFile(const std::string& dayKey);
 
 using TextMap = std::map<std::string, std::string>;
 
-// Song number to a text of a store file, sharing the parsed file rather than
-// copying it (the titles of years of listening are tens of thousands).
+// Song number to a text of a store file, found in the file's text rather
+// than in a dictionary built of it (the titles of years of listening are
+// tens of thousands; a day shows about ninety).
 class TextTable {
  public:
-  explicit TextTable(std::shared_ptr<const std::map<std::string, ns::PlistValue>> entries)
+  explicit TextTable(std::shared_ptr<const ns::PlistDictionaryText> entries)
       : entries_(std::move(entries)) {}
   // The text under key; nullopt when there is none or it is no text.
   std::optional<std::string> find(const std::string& key) const;
   size_t size() const;
 
  private:
-  std::shared_ptr<const std::map<std::string, ns::PlistValue>> entries_;
+  std::shared_ptr<const ns::PlistDictionaryText> entries_;
 };
 
 // Song number to title (IntMusicData.plist), read through the caller's cache:

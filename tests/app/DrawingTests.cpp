@@ -4,7 +4,7 @@
 
 #include "AppFixture.h"
 #include "QuartzCore/CGContext.h"
-#include "UIKit/UIRenderer.h"
+#include "UIKitHost/UIRenderer.h"
 #include "ViewController.h"
 
 namespace {

@@ -254,3 +254,96 @@ TEST(PropertyListFiles, MissingDamagedOrWrongRootReadsAsNothing) {
 }
 
 }  // namespace
+
+// The writer's layout is read without expat, and a dictionary file's keys
+// are found in its text: both must give exactly what the general reader
+// gives, for the layout itself and for every near miss of it.
+class LaidOutReading : public ::testing::Test {
+ protected:
+  static std::string entries(const std::vector<std::pair<std::string, std::string>>& raw) {
+    std::string body = "<dict>\n";
+    for (const auto& [k, v] : raw) body += "\t<key>" + k + "</key>\n\t<string>" + v + "</string>\n";
+    return kHead + body + "</dict>\n</plist>\n";
+  }
+  // Same parse as the general reader, and every key (and some that are
+  // not there) found as in its dictionary.
+  static void agree(const std::string& xml, bool bisects) {
+    SCOPED_TRACE(xml);
+    const std::optional<PlistValue> general = parsePropertyListInGeneral(xml);
+    EXPECT_EQ(parsePropertyList(xml), general);
+    const std::optional<PlistDictionaryText> text = PlistDictionaryText::fromText(xml);
+    ASSERT_EQ(text.has_value(), general && general->dictionary());
+    if (!text) return;
+    EXPECT_EQ(text->bisects(), bisects);
+    const PlistDictionary& d = *general->dictionary();
+    EXPECT_EQ(text->size(), d.size());
+    for (const auto& [key, value] : d) {
+      EXPECT_EQ(text->find(key), value) << key;
+      for (const std::string& near : {key + "0", key.substr(0, key.size() / 2), key + "\x7f"}) {
+        if (d.count(near)) continue;
+        EXPECT_FALSE(text->find(near)) << near;
+      }
+    }
+  }
+};
+
+TEST_F(LaidOutReading, TheWritersFilesAndPlistlibsAreFoundInTheirText) {
+  PlistDictionary titles;
+  for (int i = 0; i < 300; ++i)
+    titles[std::to_string(i)] = "Song & <" + std::to_string(i) + "> \"é\" ]] " +
+                                std::string(static_cast<size_t>(i % 40), 'x');
+  titles["cr"] = "a\rb";
+  titles["empty"] = "";
+  titles["a & b > c"] = "\xF0\x9F\x8E\xB5\tline\nnext";
+  agree(serializePropertyList(titles), true);
+  agree(serializePropertyList(PlistDictionary{}), true);
+  agree(serializePropertyList(PlistArray{"2015-03-05", "a&b"}), false);
+
+  testsupport::TempDeviceRoot root;
+  ASSERT_TRUE(writeToFile(titles, "/ours.plist"));
+  int status = 0;
+  testsupport::runCommand(
+      "python3 -c 'import plistlib,sys; d=plistlib.load(open(sys.argv[1],\"rb\"));"
+      "d[\"\\u00e9\"]=\"x\"; d[\"q\"]=\"it\\x27s\";"
+      "open(sys.argv[2],\"wb\").write(plistlib.dumps(d,sort_keys=True));"
+      "open(sys.argv[3],\"wb\").write(plistlib.dumps(d,sort_keys=False))' " +
+          root.host("/ours.plist") + " " + root.host("/sorted.plist") + " " +
+          root.host("/unsorted.plist"),
+      &status);
+  if (status == 127) GTEST_SKIP() << "python3 missing";
+  ASSERT_EQ(status, 0);
+  agree(testsupport::readHostFile(root.host("/sorted.plist")), true);
+  agree(testsupport::readHostFile(root.host("/unsorted.plist")), false);
+  auto file = dictionaryTextWithContentsOfFile("/sorted.plist");
+  ASSERT_TRUE(file && file->bisects());
+  EXPECT_EQ(file->find("q"), PlistValue("it's"));
+  EXPECT_EQ(file->find("cr"), PlistValue("a\nb"));  // plistlib writes CR as LF
+}
+
+TEST_F(LaidOutReading, OtherLayoutsAndDamageReadAsTheGeneralReaderHasThem) {
+  const std::pair<std::string, bool> cases[] = {
+      {entries({{"b", "1"}, {"a", "2"}}), false},        // unsorted
+      {entries({{"a", "1"}, {"a", "2"}}), false},        // a repeated key
+      {entries({{"a", "1"}, {"b", "&#65;"}}), false},    // another reference
+      {entries({{"a", "x]]>y"}}), false},                // not XML
+      {entries({{"a", "x\ry"}}), false},                 // CR, read as LF
+      {entries({{"a", std::string("x\x01y")}}), false},  // a control
+      {entries({{"a", "\xC3\x28"}}), false},             // bad UTF-8
+      {entries({{"a", "\xEF\xBF\xBE"}}), false},         // U+FFFE
+      {entries({{"a", "&bogus;"}}), false},
+      {entries({{"a", "x<!-- c -->y"}}), false},
+      {entries({{"a", "<![CDATA[<>]]>"}}), false},
+      {kHead + "<dict>\n\t<key>a</key>\n\t<integer>5</integer>\n</dict>\n</plist>\n", false},
+      {kHead + "<dict>\n\t<key>a</key>\n\t<string>1</string>\n</dict>\n</plist>\n\n", false},
+      {kHead + "<dict>\n  <key>a</key>\n  <string>1</string>\n</dict>\n</plist>\n", false},
+      {kHead + "<dict>\n\t<key>a</key>\n\t<string>1</string>\n</dict>\n</plist>", false},
+      {kHead + "<dict>\n\t<key>a</key>\n\t<string>1</string>\n</dict>\n", false},  // cut
+      {kHead + "<dict>\n<!--\n\t<key>a</key>\n\t<string>1</string>\n-->\n</dict>\n</plist>\n",
+       false},
+      {kHead + "<dict/>\n</plist>\n", true},
+  };
+  for (const auto& [xml, bisects] : cases) agree(xml, bisects);
+  // Every cut of a laid-out file reads as the general reader has it.
+  const std::string whole = entries({{"a", "x &amp; y"}, {"b", "\xC3\xA9"}});
+  for (size_t n = 0; n < whole.size(); ++n) agree(whole.substr(0, n), false);
+}

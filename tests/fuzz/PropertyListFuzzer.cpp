@@ -4,6 +4,7 @@
 //   - Whatever is read is written as a document that reads back, and writing
 //     that again gives the same bytes.
 //   - Any text stored as a key and a value reads back as its sanitised form.
+//   - The writer's own layout reads as the general reader reads it.
 //   - An entry spliced into a dictionary's text gives the bytes writing the
 //     whole dictionary gives.
 #include <cstddef>
@@ -43,6 +44,13 @@ void splice(ns::PlistDictionary d, const std::string& key, const std::string& va
 
 void roundTrip(std::string_view xml) {
   std::optional<ns::PlistValue> value = ns::parsePropertyList(xml);
+  // The writer's layout, read without expat, reads as expat reads it; so
+  // do the keys found in a dictionary's text.
+  require(value == ns::parsePropertyListInGeneral(xml));
+  if (auto text = ns::PlistDictionaryText::fromText(std::string(xml))) {
+    require(value && value->dictionary() && text->size() == value->dictionary()->size());
+    for (const auto& [key, v] : *value->dictionary()) require(text->find(key) == v);
+  }
   if (!value) return;
   const std::string written = ns::serializePropertyList(*value);
   std::optional<ns::PlistValue> again = ns::parsePropertyList(written);

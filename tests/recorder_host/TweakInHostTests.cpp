@@ -14,6 +14,7 @@
 #include "SpringBoard/SpringBoard.h"
 #include "TestSupport.h"
 #include "UIKit/UIKit.h"
+#include "UIKitHost/UIAutomation.h"
 #include "substrate.h"
 
 namespace {

@@ -9,7 +9,8 @@
 #include "../uikit/UIKitFixture.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIKit.h"
-#include "UIKit/UIRenderer.h"
+#include "UIKitHost/UIAutomation.h"
+#include "UIKitHost/UIRenderer.h"
 
 namespace {
 

@@ -11,14 +11,18 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -166,16 +170,66 @@ class SampleWindow {
     XTestFakeButtonEvent(d_, 1, down ? True : False, 0);
     XSync(d_, False);
   }
-  void click(int x, int y) {
+  void click(int x, int y, int times = 1) {
     moveTo(x, y);
-    button(true);
-    button(false);
+    for (int i = 0; i < times; ++i) {
+      button(true);
+      button(false);
+    }
   }
   void key(KeySym sym) {
     KeyCode code = XKeysymToKeycode(d_, sym);
     XTestFakeKeyEvent(d_, code, True, 0);
     XTestFakeKeyEvent(d_, code, False, 0);
     XSync(d_, False);
+  }
+  // A key pressed while Control is held.
+  void controlKey(KeySym sym) {
+    KeyCode control = XKeysymToKeycode(d_, XK_Control_L);
+    XTestFakeKeyEvent(d_, control, True, 0);
+    key(sym);
+    XTestFakeKeyEvent(d_, control, False, 0);
+    XSync(d_, False);
+  }
+  void type(const std::string& text) {
+    for (char c : text) key(c == '-' ? XK_minus : static_cast<KeySym>(c));
+  }
+  // One wheel notch over (x, y): X buttons 4 up, 5 down, 6 left, 7 right.
+  void wheel(int x, int y, int xButton) {
+    moveTo(x, y);
+    XTestFakeButtonEvent(d_, xButton, True, 0);
+    XTestFakeButtonEvent(d_, xButton, False, 0);
+    XSync(d_, False);
+  }
+  // With CORVANE_WINDOW_SHOTS naming a folder, the window's picture as
+  // NAME.ppm there, to look at.
+  void shot(const std::string& name) const {
+    const char* folder = std::getenv("CORVANE_WINDOW_SHOTS");
+    if (!folder || !*folder) return;
+    XWindowAttributes a;
+    XGetWindowAttributes(d_, w_, &a);
+    XImage* image = XGetImage(d_, w_, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (!image) return;
+    std::string out = "P6\n" + std::to_string(a.width) + " " + std::to_string(a.height) + "\n255\n";
+    for (int j = 0; j < a.height; ++j)
+      for (int i = 0; i < a.width; ++i) {
+        unsigned long v = XGetPixel(image, i, j);
+        out += {static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                static_cast<char>(v & 0xFF)};
+      }
+    XDestroyImage(image);
+    testsupport::writeHostFile(std::string(folder) + "/" + name + ".ppm", out);
+  }
+  // A hash of a rectangle's pixels, to see whether it changed.
+  uint64_t digest(int x, int y, int width, int height) const {
+    uint64_t h = 1469598103934665603ull;
+    count(
+        [&](int r, int g, int b) {
+          h = (h ^ static_cast<uint64_t>(r << 16 | g << 8 | b)) * 1099511628211ull;
+          return false;
+        },
+        x, y, width, height);
+    return h;
   }
   void focus() {
     XSetInputFocus(d_, w_, RevertToParent, CurrentTime);
@@ -303,6 +357,215 @@ TEST(Window, ExitAfterFirstFrameEndsOnceTheWindowShowedIt) {
   EXPECT_EQ(sample.waitExit(15), 0) << testsupport::readHostFile(log);
   EXPECT_EQ(testsupport::readHostFile(log).find("no window"), std::string::npos)
       << testsupport::readHostFile(log);
+}
+
+// The app in a window over a small store, with the mouse's wheel and the
+// keyboard: what a desktop user does without a touch screen.
+class AppWindow : public testing::Test {
+ protected:
+  // A plist dictionary of string values.
+  static std::string dictionary(const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n";
+    for (auto& [k, v] : entries) s += "\t<key>" + k + "</key>\n\t<string>" + v + "</string>\n";
+    return s + "</dict>\n</plist>\n";
+  }
+  void writeStore() {
+    std::string store = root.host("/var/mobile/Documents/Corvane");
+    std::string days =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n"
+        "<array>\n\t<string>2015-03-04</string>\n\t<string>2015-03-05</string>\n"
+        "</array>\n</plist>\n";
+    testsupport::writeHostFile(store + "/DateArray.plist", days);
+    std::vector<std::pair<std::string, std::string>> titles, numbers;
+    std::vector<std::pair<std::string, std::string>> times4, plays4, albums4, times5, plays5,
+        albums5;
+    for (int i = 0; i < 14; ++i) {
+      std::string n = std::to_string(i);
+      titles.push_back({n, "Song " + n});
+      numbers.push_back({"Song " + n, n});
+      // 2015-03-05: fourteen songs, more rows than the list shows.
+      times5.push_back({n, std::to_string(40 + 10 * i)});
+      plays5.push_back({n, std::to_string(i + 1)});
+      albums5.push_back({n, "A-B"});
+    }
+    // 2015-03-04: two songs, whose play counts are told apart in the log.
+    times4 = {{"0", "40"}, {"1", "90"}};
+    plays4 = {{"0", "7"}, {"1", "3"}};
+    albums4 = {{"0", "A-B"}, {"1", "A-B"}};
+    std::sort(titles.begin(), titles.end());
+    std::sort(numbers.begin(), numbers.end());
+    testsupport::writeHostFile(store + "/IntMusicData.plist", dictionary(titles));
+    testsupport::writeHostFile(store + "/MusicIntData.plist", dictionary(numbers));
+    testsupport::writeHostFile(store + "/SaveData.plist", dictionary({{"MusicNumber", "14"}}));
+    auto day = [&](const std::string& key, auto times, auto plays, auto albums) {
+      std::string folder = store + "/EverydayData/" + key;
+      std::sort(times.begin(), times.end());
+      std::sort(plays.begin(), plays.end());
+      std::sort(albums.begin(), albums.end());
+      testsupport::writeHostFile(folder + "/MusicTime.plist", dictionary(times));
+      testsupport::writeHostFile(folder + "/MusicNumber.plist", dictionary(plays));
+      testsupport::writeHostFile(folder + "/MusicAlbum.plist", dictionary(albums));
+    };
+    day("2015-03-04", times4, plays4, albums4);
+    day("2015-03-05", times5, plays5, albums5);
+  }
+  // The app installed as its bundle (the bundle names its main interface).
+  std::string install() {
+    std::string bundle = root.host("/Applications/Corvane.app");
+    for (const char* file : {"Info.plist", "Main.storyboard.plist", "flagIcon.png", "menuIcon.png"})
+      testsupport::writeHostFile(
+          bundle + "/" + file,
+          testsupport::readHostFile(std::string(CORVANE_APP_RESOURCES) + "/" + file));
+    std::string program = bundle + "/Corvane";
+    testsupport::writeHostFile(program,
+                               testsupport::readHostFile(testsupport::buildDir() + "/bin/Corvane"));
+    chmod(program.c_str(), 0755);
+    return program;
+  }
+  // Starts the app on the display; false when there is no display to test on.
+  bool launch() {
+    std::string error;
+    if (!x.start(&error)) {
+      skipped = error;
+      return false;
+    }
+    writeStore();
+    std::string program = install();
+    std::vector<std::string> args = {"env"};
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "CORVANE_AUTOMATION", "CORVANE_HEADLESS",
+                             "CORVANE_WINDOW_SCALE", "CORVANE_SCREEN"})
+      args.insert(args.end(), {"-u", name});
+    args.insert(args.end(), {"DISPLAY=" + x.name(), "CORVANE_DEVICE_ROOT=" + root.path(),
+                             "CORVANE_LOG_ECHO=1", program, "--scale", "1"});
+    log = root.path() + "/app.log";
+    EXPECT_TRUE(app.start(args, log));
+    Window id = 0;
+    EXPECT_TRUE(waitFor([&] { return (id = findWindow(x.display(), 320, 568)) != 0; }, 15))
+        << "no window; the app said: " << said();
+    if (!id) return false;
+    window = std::make_unique<SampleWindow>(x.display(), id);
+    // The first frame: the background (0.87, 0.86, 0.84).
+    EXPECT_TRUE(waitFor([&] { return window->shows(300, 300, 222, 219, 214); }, 10));
+    window->focus();
+    return true;
+  }
+  std::string said() const { return testsupport::readHostFile(log); }
+  // Waits for the log to hold text n times.
+  bool logged(const std::string& text, size_t n = 1) {
+    return waitFor(
+        [&] {
+          std::string all = said();
+          size_t count = 0;
+          for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
+            ++count;
+          return count >= n;
+        },
+        10);
+  }
+  bool alertShows() const { return window->shows(300, 300, 133, 131, 128); }
+  // Waits until the picture has stood still for 0.8 s (animations done).
+  void settle() {
+    uint64_t last = window->digest(0, 0, 320, 568);
+    auto since = Clock::now();
+    waitFor(
+        [&] {
+          uint64_t now = window->digest(0, 0, 320, 568);
+          if (now != last) {
+            last = now;
+            since = Clock::now();
+          }
+          return Clock::now() - since > std::chrono::milliseconds(800);
+        },
+        10);
+  }
+
+  testsupport::TempDeviceRoot root;
+  VirtualDisplay x;
+  Child app;
+  std::string log, skipped;
+  std::unique_ptr<SampleWindow> window;
+};
+
+// Where the main screen puts its views on a 320 x 568 screen.
+constexpr int kCardX = 160, kCardY = 200, kSwitchY = 314, kListY = 457;
+constexpr int kDateFieldX = 120, kDateFieldY = 60;
+
+TEST_F(AppWindow, TheWheelMovesTheListTurnsTheCardAndSwitchesTheMode) {
+  if (!launch()) GTEST_SKIP() << skipped;
+  settle();
+  window->shot("wheel-0-start");
+  // Down over the list: its rows move up.
+  uint64_t list = window->digest(20, 365, 280, 185);
+  window->wheel(160, kListY, 5);
+  settle();
+  EXPECT_NE(window->digest(20, 365, 280, 185), list);
+  window->shot("wheel-1-list-scrolled");
+
+  // Down over the switch: Number, as a swipe reports it.
+  window->wheel(160, kSwitchY, 5);
+  ASSERT_TRUE(logged("number")) << said();
+  settle();
+  window->shot("wheel-2-number");
+  // Up over the card: the day before, relabelled as after a swipe, and the
+  // ranking follows it (by plays: 7 then 3).
+  window->wheel(kCardX, kCardY, 4);
+  EXPECT_TRUE(logged("previous，current page:")) << said();
+  EXPECT_TRUE(logged("\"0:7\",\n    \"1:3\"")) << said();
+  settle();
+  window->shot("wheel-3-previous-day");
+  // A whole gesture turns one page only: a second notch at once is part of it.
+  EXPECT_EQ(said().find("previous，current page:", said().find("previous，current page:") + 1),
+            std::string::npos);
+
+  window->controlKey(XK_q);
+  EXPECT_EQ(app.waitExit(10), 0) << said();
+}
+
+TEST_F(AppWindow, TheDateFieldEditsAsOnADesktopAndKeysCloseAlerts) {
+  if (!launch()) GTEST_SKIP() << skipped;
+  window->wheel(160, kSwitchY, 5);  // by plays, so each load of a day is logged
+  ASSERT_TRUE(logged("number")) << said();
+
+  // A click, then Ctrl+A: typing replaces the whole day.
+  window->click(kDateFieldX, kDateFieldY);
+  window->controlKey(XK_a);
+  settle();
+  window->shot("field-1-selected-all");
+  window->type("2015-03-04");
+  settle();
+  window->shot("field-2-typed");
+  window->key(XK_Return);
+  EXPECT_TRUE(logged("\"0:7\",\n    \"1:3\"")) << said();
+  EXPECT_FALSE(alertShows());
+
+  // A double click selects the day as one word.
+  window->click(kDateFieldX, kDateFieldY, 2);
+  window->type("2015-03-05");
+  window->key(XK_Return);
+  EXPECT_TRUE(logged("\"13:14\"")) << said();
+
+  // A day without data: the alert; Return presses its only button.
+  window->click(kDateFieldX, kDateFieldY, 3);
+  window->type("2015-01-01");
+  window->key(XK_Return);
+  ASSERT_TRUE(waitFor([&] { return alertShows(); }, 10)) << said();
+  settle();
+  window->shot("alert-1-showing");
+  window->key(XK_Return);
+  EXPECT_TRUE(waitFor([&] { return !alertShows(); }, 10));
+  settle();
+  window->shot("alert-2-closed-by-return");
+  // Again (the field shows the last good day again), and Escape closes it.
+  window->click(kDateFieldX, kDateFieldY);
+  window->controlKey(XK_a);
+  window->type("2015-01-02");
+  window->key(XK_Return);
+  ASSERT_TRUE(waitFor([&] { return alertShows(); }, 10)) << said();
+  window->key(XK_Escape);
+  EXPECT_TRUE(waitFor([&] { return !alertShows(); }, 10));
+
+  window->controlKey(XK_q);
+  EXPECT_EQ(app.waitExit(10), 0) << said();
 }
 
 #else

@@ -19,6 +19,8 @@
 #include "Foundation/PropertyList.h"
 #include "UIKit/UIKit.h"
 #include "UIKitFixture.h"
+#include "UIKitHost/UIApplicationHost.h"
+#include "UIKitHost/UIAutomation.h"
 
 namespace {
 
@@ -104,16 +106,15 @@ class App : public UIKitTest {
     UIApplicationSetMainInterface("");
     ns::setMainBundlePath("");
     gAtLaunch = nullptr;
-    unsetenv("CORVANE_AUTOMATION");
-    unsetenv("CORVANE_EXIT_AFTER_FIRST_FRAME");
-    unsetenv("CORVANE_HEADLESS");
   }
   // Runs the application with a script; returns UIApplicationMain's status.
   // The main interface is set in code unless named "".
   int runApp(const std::string& script, const std::string& mainInterface = "TestRootController") {
     std::string path = root.path() + "/script.txt";
     testsupport::writeHostFile(path, script);
-    setenv("CORVANE_AUTOMATION", path.c_str(), 1);
+    UIKitHost::LaunchOptions options;
+    options.automationScript = path;
+    UIKitHost::UIApplicationHost host(options);
     UIApplicationSetMainInterface(mainInterface);
     char arg0[] = "app";
     char* argv[] = {arg0, nullptr};
@@ -220,8 +221,10 @@ TEST_F(App, ExitAfterFirstFrameDrawsOneFrameThenEnds) {
   gAtLaunch = [&] {
     addView<FrameProbe>(UIWindow::allWindows().front(), CGRectMake(0, 0, 10, 10), &layouts, &draws);
   };
-  setenv("CORVANE_HEADLESS", "1", 1);
-  setenv("CORVANE_EXIT_AFTER_FIRST_FRAME", "1", 1);
+  UIKitHost::LaunchOptions options;
+  options.headless = true;
+  options.exitAfterFirstFrame = true;
+  UIKitHost::UIApplicationHost host(options);
   UIApplicationSetMainInterface("TestRootController");
   char arg0[] = "app";
   char* argv[] = {arg0, nullptr};

@@ -146,6 +146,61 @@ TEST_F(Controls, TextFieldTypingAndReturn) {
   EXPECT_FALSE(weakField);
 }
 
+// Desktop editing: caret, selection, words, and what typing does to them.
+TEST_F(Controls, TextFieldSelectsAndEditsAsOnADesktop) {
+  auto owner = objc::make<FieldOwner>();
+  content->addSubview(owner);
+  UITextField* field = owner->field;
+  field->setText("2015-03-05 東京");
+  window->tap(CGPointMake(20, 20));  // a touch: the caret at the end
+  EXPECT_EQ(field->caret(), field->text().size());
+
+  field->selectWordAt(3);
+  EXPECT_EQ(field->selectedText(), "2015-03-05");
+  field->insertText("2015-03-04");  // typing replaces the selection
+  EXPECT_EQ(field->text(), "2015-03-04 東京");
+  EXPECT_EQ(field->caret(), 10u);
+  field->selectWordAt(field->text().size());
+  EXPECT_EQ(field->selectedText(), "東京");
+
+  using Move = UITextField::CaretMove;
+  field->moveCaret(Move::End, false);
+  field->moveCaret(Move::Left, true);  // Shift+Left: one whole character
+  EXPECT_EQ(field->selectedText(), "京");
+  field->moveCaret(Move::Left, false);  // collapses to the selection's start
+  EXPECT_EQ(field->selectedText(), "");
+  field->deleteForward();
+  field->deleteBackward();
+  EXPECT_EQ(field->text(), "2015-03-04 ");
+  field->moveCaret(Move::Home, false);
+  field->moveCaret(Move::Right, false);
+  field->moveCaret(Move::End, true);
+  EXPECT_EQ(field->selectedText(), "015-03-04 ");
+  field->deleteBackward();
+  EXPECT_EQ(field->text(), "2");
+  field->selectAll();
+  field->insertText("x");
+  EXPECT_EQ(field->text(), "x");
+  field->setSelection(7, 7);  // brought onto the text
+  EXPECT_EQ(field->caret(), 1u);
+
+  // Clicks: left of the text the caret goes to its start, far right to its
+  // end; two clicks select the word, three all.
+  field->setText("ab cd");
+  field->clickAt(CGPointMake(-50, 10), 1, false);
+  EXPECT_EQ(field->caret(), 0u);
+  field->clickAt(CGPointMake(1000, 10), 1, true);  // Shift: extends
+  EXPECT_EQ(field->selectedText(), "ab cd");
+  field->clickAt(CGPointMake(1000, 10), 2, false);
+  EXPECT_EQ(field->selectedText(), "cd");
+  field->clickAt(CGPointMake(0, 10), 3, false);
+  EXPECT_EQ(field->selectedText(), "ab cd");
+  field->setText("mmmm");
+  size_t between = field->offsetAtX(12);
+  EXPECT_GT(between, 0u);
+  EXPECT_LT(between, 4u);
+}
+
 TEST_F(Controls, FirstResponderMovesAndLeavesWithTheWindow) {
   auto* a = addView<UITextField>(content, CGRectMake(0, 0, 100, 30));
   auto* b = addView<UITextField>(content, CGRectMake(0, 40, 100, 30));

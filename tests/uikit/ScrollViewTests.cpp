@@ -406,3 +406,53 @@ TEST_F(ScrollViewTest, WindowTouchesDragTheContentAndTapsReachButtons) {
 }
 
 }  // namespace
+
+namespace {
+
+// The desktop's wheel: a paging view turns one page per gesture with a
+// flick's delegate calls; a list moves as a short drag, inside its edges; the
+// window picks the view under the pointer that scrolls on the wheel's axis.
+TEST_F(ScrollViewTest, TheWheelTurnsOnePagePerGestureAndMovesListsWithinTheirEdges) {
+  scroll->setContentOffset(CGPointMake(320, 0));
+  recorder->calls.clear();
+  scroll->scrollWheel(CGPointMake(40, 0));
+  clock.advance(0.1);
+  scroll->scrollWheel(CGPointMake(40, 0));  // the same gesture: taken, ignored
+  EXPECT_EQ(settle(), "640 didEndDecelerating");
+  EXPECT_EQ(recorder->calls, kDragAndSettle);
+  // Past the last page a new gesture springs back and still comes to rest.
+  recorder->calls.clear();
+  scroll->scrollWheel(CGPointMake(40, 0));
+  EXPECT_EQ(settle(), "640 didEndDecelerating");
+  scroll->scrollWheel(CGPointMake(-3, 0));  // a touchpad's small step back
+  EXPECT_EQ(settle(), "320 didEndDecelerating");
+
+  auto list = objc::make<UIScrollView>(CGRectMake(0, 100, 320, 200));
+  list->setContentSize(CGSizeMake(320, 500));
+  auto listRecorder = objc::make<ScrollRecorder>();
+  list->setDelegate(listRecorder);
+  list->scrollWheel(CGPointMake(0, 40));
+  EXPECT_EQ(list->contentOffset(), CGPointMake(0, 40));
+  EXPECT_EQ(listRecorder->calls, "willBeginDragging scroll didEndDragging(NO)");
+  list->scrollWheel(CGPointMake(0, 1000));
+  EXPECT_EQ(list->contentOffset(), CGPointMake(0, 300));
+  list->scrollWheel(CGPointMake(0, -1000));
+  EXPECT_EQ(list->contentOffset(), CGPointMake(0, 0));
+
+  auto window = objc::make<UIWindow>();
+  window->makeKeyAndVisible();
+  window->addSubview(scroll);
+  window->addSubview(list);
+  UIView* row = addView(list, CGRectMake(0, 0, 320, 44));
+  (void)row;
+  EXPECT_TRUE(window->scrollWheel(CGPointMake(10, 110), CGPointMake(0, 40)));
+  EXPECT_EQ(list->contentOffset(), CGPointMake(0, 40));
+  // A vertical turn over the pager turns its page; nothing outside any.
+  clock.advance(1);
+  EXPECT_TRUE(window->scrollWheel(CGPointMake(10, 50), CGPointMake(0, -40)));
+  EXPECT_EQ(settle(), "0 didEndDecelerating");
+  EXPECT_FALSE(window->scrollWheel(CGPointMake(10, 400), CGPointMake(0, 40)));
+  window->removeFromSuperview();
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include "UIKit/UIKit.h"
 #include "UIKit/UILayoutScheduler.h"
 #include "UIKitFixture.h"
+#include "UIKitHost/UIApplicationHost.h"
 
 namespace {
 
@@ -262,11 +263,18 @@ TEST_F(ViewTest, ScreenProfilesFromTheEnvironment) {
   for (const char* bad : {"320x", "320x480@", "0x480@2", "320x480@2junk"})
     EXPECT_FALSE(UIScreen::parseProfile(bad, &w, &h, &s)) << bad;
 
+  // The host applies the environment's profile while it lives.
   UIScreen::resetDeviceProfile();
   setenv("CORVANE_SCREEN", "320x480@2", 1);
-  EXPECT_EQ(UIScreen::mainScreen()->bounds(), CGRectMake(0, 0, 320, 480));
-  setenv("CORVANE_SCREEN", "garbage", 1);
+  {
+    UIKitHost::UIApplicationHost host(UIKitHost::LaunchOptions::fromEnvironment());
+    EXPECT_EQ(UIScreen::mainScreen()->bounds(), CGRectMake(0, 0, 320, 480));
+  }
   EXPECT_EQ(UIScreen::mainScreen()->bounds(), CGRectMake(0, 0, 320, 568));
+  setenv("CORVANE_SCREEN", "garbage", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(UIKitHost::LaunchOptions::fromEnvironment().screen);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("CORVANE_SCREEN"), std::string::npos);
   unsetenv("CORVANE_SCREEN");
 }
 

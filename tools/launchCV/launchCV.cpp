@@ -295,9 +295,36 @@ int launch(const std::string& bundleIdentifier) {
 
 }  // namespace
 
+constexpr const char* kHelp =
+    "Usage: launchCV BUNDLE-IDENTIFIER\n"
+    "Brings the app with that bundle identifier to the front (SIGUSR1), or starts\n"
+    "it from ROOT/Applications/*/ when it is not running; its output goes to\n"
+    "ROOT/var/run/launchCV/BUNDLE-IDENTIFIER.log.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help   show this help and exit\n"
+    "\n"
+    "Environment:\n"
+    "  CORVANE_DEVICE_ROOT  the device root ROOT when launchCV is not installed\n"
+    "                       as ROOT/usr/bin/launchCV (default ~/.local/share/corvane/device)\n"
+    "  HOME, DISPLAY, WAYLAND_DISPLAY, XDG_RUNTIME_DIR, XAUTHORITY, TZ, LANG, LC_ALL\n"
+    "                       passed on to the app (else taken from the parent's)\n"
+    "  PROCESS              set by the launch page; not used\n"
+    "\n"
+    "Exit status: 0 started or raised, 2 no such app (or an unknown option),\n"
+    "3 unusable bundle, 4 not started, 5 running but cannot be raised, 64 usage.\n";
+
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (argc == 2 && argv[1][0] == '-') {
+    std::fprintf(stderr, "launchCV: unknown option '%s'; try 'launchCV --help'\n", argv[1]);
+    return 2;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: launchCV BUNDLE-IDENTIFIER\n");
+    std::fprintf(stderr, "usage: launchCV BUNDLE-IDENTIFIER; try 'launchCV --help'\n");
     return kUsage;
   }
   return launch(argv[1]);

@@ -13,6 +13,7 @@
 #include "Foundation/Log.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIKit.h"
+#include "UIKitHost/UIApplicationHost.h"
 
 namespace {
 
@@ -244,6 +245,16 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 int main(int argc, char** argv) {
+  UIKitHost::LaunchOptions options = UIKitHost::LaunchOptions::fromEnvironment();
+  if (int status = UIKitHost::parseCommandLine(
+          argc, argv,
+          "Usage: toolkit-sample [--scale N]\n"
+          "One screen with each kind of view of the toolkit (a pager, a button, a text\n"
+          "field, a table and an alert), to try them by hand in a window.",
+          &options);
+      status >= 0)
+    return status;
+  UIKitHost::UIApplicationHost host(options);
   UIApplicationSetMainInterface("SampleViewController");
   return UIApplicationMain(argc, argv, nullptr, "SampleAppDelegate");
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <random>
 #include <system_error>
+#include <vector>
 
 namespace ns {
 
@@ -151,10 +153,59 @@ void syncFolder(const std::string& folder) {
   if (dir.get() >= 0) ::fsync(dir.get());
 }
 
+// Replacements not yet made durable: all in one folder, in the order
+// written. Until their folder is synced a power cut keeps the versions
+// before them, whose content is durable; so they are synced (content first,
+// then the folder) before anything else is made durable, which keeps the
+// order of writes across folders, and at the latest at the
+// kDeferredReplacements-th.
+struct DeferredReplacements {
+  std::string folder;
+  std::vector<std::string> files;
+  size_t count = 0;
+};
+constexpr size_t kDeferredReplacements = 5;
+
+DeferredReplacements& deferred() {
+  static DeferredReplacements d;
+  return d;
+}
+
+void syncDeferred() {
+  DeferredReplacements& d = deferred();
+  if (d.files.empty()) return;
+  bool synced = true;
+  for (const std::string& file : d.files) {
+    Fd fd(retry([&] { return ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
+    // A file replaced by someone else since is not ours to sync.
+    if (fd.get() >= 0 && ::fsync(fd.get()) != 0 && errno != EINVAL) synced = false;
+  }
+  // A content that may not be on the disk must not get a durable name: the
+  // folder waits for the next try, and the old versions stay until then.
+  if (!synced) return;
+  syncFolder(d.folder);
+  d.files.clear();
+  d.count = 0;
+}
+
+// Remembers a replacement made without syncing (host: the target).
+void defer(const std::string& host, const std::string& folder) {
+  DeferredReplacements& d = deferred();
+  if (!d.files.empty() && d.folder != folder) syncDeferred();
+  if (d.files.empty()) {
+    static const bool atExit = std::atexit(&syncDeferredWrites) == 0;
+    (void)atExit;
+  }
+  d.folder = folder;
+  if (std::find(d.files.begin(), d.files.end(), host) == d.files.end()) d.files.push_back(host);
+  if (++d.count >= kDeferredReplacements) syncDeferred();
+}
+
 // A new folder survives a power loss only once its parent's entry is synced;
 // files synced inside a folder whose entry is lost are lost with it.
 bool makeFolder(const std::string& host) {
   if (::mkdir(host.c_str(), 0755) != 0) return errno == EEXIST && isDirectory(host);
+  syncDeferred();
   syncFolder(parentOf(host));
   return true;
 }
@@ -204,6 +255,7 @@ bool moveItemAtPath(const std::string& from, const std::string& to) {
     }
     if (::rename(hostFrom.c_str(), hostTo.c_str()) != 0) return false;
   }
+  syncDeferred();
   syncFolder(parentOf(hostTo));
   if (parentOf(hostTo) != parentOf(hostFrom)) syncFolder(parentOf(hostFrom));
   return true;
@@ -237,17 +289,23 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
   if (!S_ISREG(st.st_mode)) return failWith(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
   if (static_cast<unsigned long long>(st.st_size) > maxBytes) return failWith(EFBIG);
 
+  // Read straight into the result, with room for a little more (the file
+  // may have grown since fstat) so that finding the end copies nothing.
+  constexpr size_t kMore = 4096;
   std::string bytes;
-  bytes.reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
+  bytes.reserve(static_cast<size_t>(st.st_size) + kMore);
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
   for (;;) {
-    const ssize_t n = retry([&] { return ::read(fd.get(), buf, sizeof buf); });
+    if (done == bytes.size()) bytes.resize(done + kMore);
+    const ssize_t n =
+        retry([&] { return ::read(fd.get(), bytes.data() + done, bytes.size() - done); });
     if (n < 0) return failWith(errno);
     if (n == 0) break;
-    // The file may have grown since fstat.
-    if (static_cast<size_t>(n) > maxBytes - bytes.size()) return failWith(EFBIG);
-    bytes.append(buf, static_cast<size_t>(n));
+    done += static_cast<size_t>(n);
+    if (done > maxBytes) return failWith(EFBIG);
   }
+  bytes.resize(done);
   if (error) *error = 0;
   return bytes;
 }
@@ -336,7 +394,12 @@ bool writeHostFileAtomically(const std::string& host, std::string_view bytes, st
     if (n == 0) return abandon("cannot write", ENOSPC);
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd.get()) != 0) return abandon("cannot flush", errno);
+  // A replacement waits for its sync (see DeferredReplacements): a power
+  // cut keeps the version before it. A new file is synced at once with its
+  // folder, as anything written later may need it.
+  struct stat existing {};
+  const bool replacing = ::lstat(host.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  if (!replacing && ::fsync(fd.get()) != 0) return abandon("cannot flush", errno);
   struct stat before {};
   const bool stated = written && ::fstat(fd.get(), &before) == 0;
   if (fd.close() != 0) return abandon("cannot close", errno);
@@ -351,10 +414,19 @@ bool writeHostFileAtomically(const std::string& host, std::string_view bytes, st
       after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
     *written = identityOf(after);
 
+  if (replacing) {
+    defer(host, folder);
+    return true;
+  }
   // Makes the rename itself durable. The new content is already in place, so
   // a file system that cannot sync folders does not make the write fail.
+  syncDeferred();
   syncFolder(folder);
   return true;
+}
+
+void syncDeferredWrites() {
+  syncDeferred();
 }
 
 int removeOrphanedTemporaryFiles(const std::string& deviceFolder) {

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
@@ -9,13 +10,26 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <utility>
 
 #include "Foundation/FileSystem.h"
 #include "Utf8.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ns {
+
+namespace {
+constexpr std::string_view kHeader =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+    "<plist version=\"1.0\">\n";
+}  // namespace
 
 bool PlistValue::operator==(const PlistValue& o) const {
   return value_ == o.value_;
@@ -261,7 +275,274 @@ class Reader {
 
 }  // namespace
 
-std::optional<PlistValue> parsePropertyList(std::string_view xml) {
+// ---------------------------------------------------------------------------
+// Reading the writer's own layout
+
+namespace {
+
+// Bytes element text may hold as they are. The others are looked at one by
+// one: TAB and LF (fine), '<' (the end), '&' (a reference), ']' (fine unless
+// it starts "]]>"), bytes from 0x80 (UTF-8 to check); anything else sends the
+// whole text to expat.
+constexpr auto kPlainText = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[c] = c != '<' && c != '&' && c != ']';
+  return plain;
+}();
+
+// The length of the reference at p that the writers of this layout use (the
+// five predefined entities and the writer's "&#13;"); 0 for any other.
+size_t referenceLength(const char* p, const char* end) {
+  std::string_view r;
+  switch (end - p > 1 ? p[1] : 0) {
+    case 'a':
+      r = end - p > 2 && p[2] == 'm' ? "&amp;" : "&apos;";
+      break;
+    case 'l':
+      r = "&lt;";
+      break;
+    case 'g':
+      r = "&gt;";
+      break;
+    case 'q':
+      r = "&quot;";
+      break;
+    case '#':
+      r = "&#13;";
+      break;
+    default:
+      return 0;
+  }
+  if (static_cast<size_t>(end - p) < r.size()) return 0;
+  for (size_t i = 2; i < r.size(); ++i)
+    if (p[i] != r[i]) return 0;
+  return r.size();
+}
+
+char referencedChar(std::string_view reference) {
+  switch (reference[1]) {
+    case 'a':
+      return reference[2] == 'm' ? '&' : '\'';
+    case 'l':
+      return '<';
+    case 'g':
+      return '>';
+    case 'q':
+      return '"';
+    default:
+      return '\r';
+  }
+}
+
+// Moves p to the '<' that ends an element's text. False when the text holds
+// something this reader leaves to expat (which reads it the same or refuses
+// the file); *referenced tells that the text has references to resolve.
+[[gnu::always_inline]] inline bool scanText(const char*& p, const char* end, bool* referenced) {
+  for (;;) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: the bulk of any title is plain ASCII. Signed
+    // bytes from 0x80 are negative, so one comparison flags them with the
+    // controls.
+    while (end - p >= 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i flagged = _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))),
+                                           _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                                                        _mm_cmpeq_epi8(v, _mm_set1_epi8(']'))));
+      const int mask = _mm_movemask_epi8(flagged);
+      if (mask == 0) {
+        p += 16;
+        continue;
+      }
+      p += __builtin_ctz(static_cast<unsigned>(mask));
+      break;
+    }
+#endif
+    while (p < end && kPlainText[static_cast<unsigned char>(*p)]) ++p;
+    if (p == end) return false;
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c == '<') return true;
+    if (c == '\t' || c == '\n') {
+      ++p;
+    } else if (c == ']') {
+      if (end - p >= 3 && p[1] == ']' && p[2] == '>') return false;
+      ++p;
+    } else if (c == '&') {
+      const size_t n = referenceLength(p, end);
+      if (n == 0) return false;
+      *referenced = true;
+      p += n;
+    } else if (c >= 0x80) {
+      const utf8::Step step = utf8::decode(std::string_view(p, static_cast<size_t>(end - p)), 0);
+      if (!step.valid || !utf8::isXmlChar(step.codePoint)) return false;
+      p += step.length;
+    } else {
+      return false;  // a control character or CR (which XML turns into LF)
+    }
+  }
+}
+
+// An element's text as it stands in the file.
+struct RawText {
+  std::string_view raw;
+  bool referenced = false;
+
+  std::string value() const {
+    if (!referenced) return std::string(raw);
+    std::string out;
+    out.reserve(raw.size());
+    size_t start = 0;
+    for (size_t at; (at = raw.find('&', start)) != std::string_view::npos;) {
+      out.append(raw.substr(start, at - start));
+      start = raw.find(';', at) + 1;  // scanText saw a whole reference
+      out += referencedChar(raw.substr(at, start - at));
+    }
+    out.append(raw.substr(start));
+    return out;
+  }
+};
+
+// Byte order, as std::string compares: keys are short and mostly differ
+// in their first bytes, so no call to memcmp for them.
+int compareBytes(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n && i < 8; ++i)
+    if (a[i] != b[i])
+      return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  if (n > 8) return a.compare(b);
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+int compareRaw(const RawText& a, const RawText& b) {
+  if (!a.referenced && !b.referenced) return compareBytes(a.raw, b.raw);
+  return a.value().compare(b.value());
+}
+
+constexpr std::string_view kKeyOpen = "\t<key>", kKeyClose = "</key>\n";
+constexpr std::string_view kStringOpen = "\t<string>", kStringClose = "</string>\n";
+
+template <class T>
+T word(const char* p) {
+  T w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+
+// A text laid out exactly as the writer (and plistlib) lays out a root
+// dictionary or array of strings: the fixed header, one entry a line.
+class LaidOut {
+ public:
+  explicit LaidOut(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+  bool expect(std::string_view s) {
+    const size_t n = s.size();
+    if (static_cast<size_t>(end_ - p_) < n) return false;
+    // The markup between texts is a few bytes: two overlapping words
+    // compare it, with no call to memcmp.
+    bool same;
+    if (n >= 8)
+      same = n <= 16 && word<uint64_t>(p_) == word<uint64_t>(s.data()) &&
+             word<uint64_t>(p_ + n - 8) == word<uint64_t>(s.data() + n - 8);
+    else
+      same = n >= 4 && word<uint32_t>(p_) == word<uint32_t>(s.data()) &&
+             word<uint32_t>(p_ + n - 4) == word<uint32_t>(s.data() + n - 4);
+    if (!same && std::memcmp(p_, s.data(), n) != 0) return false;
+    p_ += n;
+    return true;
+  }
+  // The text from here to the '<' that ends it.
+  bool text(RawText* text) {
+    const char* start = p_;
+    text->referenced = false;
+    if (!scanText(p_, end_, &text->referenced)) return false;
+    text->raw = std::string_view(start, static_cast<size_t>(p_ - start));
+    return true;
+  }
+  bool element(std::string_view open, std::string_view close, RawText* raw) {
+    return expect(open) && text(raw) && expect(close);
+  }
+  bool atEnd() const { return p_ == end_; }
+  const char* position() const { return p_; }
+
+  // Calls entry(key, value) for each entry of a root dictionary; false
+  // when the text is laid out any other way. The markup of an entry is
+  // compared a word at a time: "</dict>\n" and "</key>\n\t<string>" are
+  // exactly one word and two.
+  template <class Entry>
+  bool dictionary(Entry&& entry) {
+    if (!expect(kHeader)) return false;
+    if (expect("<dict/>\n")) return expect("</plist>\n") && atEnd();
+    if (!expect("<dict>\n")) return false;
+    static constexpr std::string_view kBetween = "</key>\n\t<string>";
+    static_assert(kBetween.size() == 16);
+    const uint64_t dictClose = word<uint64_t>("</dict>\n");
+    const uint64_t keyOpen = word<uint64_t>("\t<key>\0\0") & 0xFFFFFFFFFFFFull;
+    const uint64_t between0 = word<uint64_t>(kBetween.data()),
+                   between1 = word<uint64_t>(kBetween.data() + 8);
+    const uint64_t stringClose = word<uint64_t>("</string>\n");
+    const uint16_t stringClose8 = word<uint16_t>(&"</string>\n"[8]);
+    RawText key, value;
+    for (;;) {
+      if (end_ - p_ < 8) return false;
+      const uint64_t w = word<uint64_t>(p_);
+      if (w == dictClose) {
+        p_ += 8;
+        break;
+      }
+      if ((w & 0xFFFFFFFFFFFFull) != keyOpen) return false;
+      p_ += 6;
+      if (!text(&key) || end_ - p_ < 16 || word<uint64_t>(p_) != between0 ||
+          word<uint64_t>(p_ + 8) != between1)
+        return false;
+      p_ += 16;
+      if (!text(&value) || end_ - p_ < 10 || word<uint64_t>(p_) != stringClose ||
+          word<uint16_t>(p_ + 8) != stringClose8)
+        return false;
+      p_ += 10;
+      entry(key, value);
+    }
+    return expect("</plist>\n") && atEnd();
+  }
+
+  template <class Entry>
+  bool array(Entry&& entry) {
+    if (!expect(kHeader)) return false;
+    if (expect("<array/>\n")) return expect("</plist>\n") && atEnd();
+    if (!expect("<array>\n")) return false;
+    RawText value;
+    while (!expect("</array>\n")) {
+      if (!element(kStringOpen, kStringClose, &value)) return false;
+      entry(value);
+    }
+    return expect("</plist>\n") && atEnd();
+  }
+
+ private:
+  const char* p_;
+  const char* end_;
+};
+
+// The parse of a text in the writer's layout, as expat's reader would give
+// it; nullopt when laid out otherwise.
+std::optional<PlistValue> parseLaidOut(std::string_view xml) {
+  PlistDictionary dict;
+  if (LaidOut(xml).dictionary([&](const RawText& key, const RawText& value) {
+        std::string k = key.value();
+        if (dict.empty() || dict.rbegin()->first < k)
+          dict.emplace_hint(dict.end(), std::move(k), PlistValue(value.value()));
+        else  // a repeated key replaces the earlier value, as expat's reader has it
+          dict.insert_or_assign(std::move(k), PlistValue(value.value()));
+      }))
+    return PlistValue(std::move(dict));
+  PlistArray array;
+  if (LaidOut(xml).array([&](const RawText& value) { array.emplace_back(value.value()); }))
+    return PlistValue(std::move(array));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<PlistValue> parsePropertyListInGeneral(std::string_view xml) {
   try {
     Reader reader;
     return reader.parse(xml);
@@ -270,18 +551,101 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml) {
   }
 }
 
+std::optional<PlistValue> parsePropertyList(std::string_view xml) {
+  try {
+    if (xml.size() > kMaxPropertyListBytes) return std::nullopt;
+    // The store's own files need no general XML parser.
+    if (std::optional<PlistValue> value = parseLaidOut(xml)) return value;
+  } catch (...) {
+    return std::nullopt;
+  }
+  return parsePropertyListInGeneral(xml);
+}
+
+std::optional<PlistDictionaryText> PlistDictionaryText::fromText(std::string text) {
+  PlistDictionaryText result;
+  try {
+    if (text.size() <= kMaxPropertyListBytes) {
+      std::vector<uint32_t> keys;
+      RawText previous;
+      bool sorted = true;
+      const char* base = text.data();
+      const bool laidOut = LaidOut(text).dictionary([&](const RawText& key, const RawText&) {
+        if (sorted && !keys.empty() && compareRaw(previous, key) >= 0) sorted = false;
+        previous = key;
+        keys.push_back(static_cast<uint32_t>(key.raw.data() - base));
+      });
+      if (laidOut && sorted) {
+        result.keys_ = std::move(keys);
+        result.text_ = std::move(text);
+        return result;
+      }
+    }
+    std::optional<PlistValue> value = parsePropertyList(text);
+    if (!value || !value->dictionary()) return std::nullopt;
+    result.parsed_ = std::move(*value->dictionary());
+    return result;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 namespace {
 
-std::optional<PlistValue> readPropertyListFile(const std::string& devicePath,
-                                               PlistReadProblem* problem) {
+// The text of the element that starts at offset, up to the '<' ending it.
+RawText rawTextAt(std::string_view text, size_t offset) {
+  const size_t end = text.find('<', offset);
+  RawText raw{text.substr(offset, end - offset), false};
+  raw.referenced = raw.raw.find('&') != std::string_view::npos;
+  return raw;
+}
+
+}  // namespace
+
+std::optional<PlistValue> PlistDictionaryText::find(const std::string& key) const {
+  if (parsed_) {
+    auto it = parsed_->find(key);
+    if (it == parsed_->end()) return std::nullopt;
+    return it->second;
+  }
+  size_t low = 0, high = keys_.size();
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    const RawText there = rawTextAt(text_, keys_[middle]);
+    const int order = there.referenced ? there.value().compare(key) : there.raw.compare(key);
+    if (order < 0) {
+      low = middle + 1;
+    } else if (order > 0) {
+      high = middle;
+    } else {
+      const size_t value = keys_[middle] + there.raw.size() + kKeyClose.size() + kStringOpen.size();
+      return PlistValue(rawTextAt(text_, value).value());
+    }
+  }
+  return std::nullopt;
+}
+
+size_t PlistDictionaryText::size() const {
+  return parsed_ ? parsed_->size() : keys_.size();
+}
+
+namespace {
+
+std::optional<std::string> readPropertyListBytes(const std::string& devicePath,
+                                                 PlistReadProblem* problem) {
   int error = 0;
   std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes, &error);
-  if (!bytes) {
+  if (!bytes)
     *problem = error == ENOENT || error == ENOTDIR ? PlistReadProblem::Missing
                : isTransientError(error)           ? PlistReadProblem::Unavailable
                                                    : PlistReadProblem::Damaged;
-    return std::nullopt;
-  }
+  return bytes;
+}
+
+std::optional<PlistValue> readPropertyListFile(const std::string& devicePath,
+                                               PlistReadProblem* problem) {
+  std::optional<std::string> bytes = readPropertyListBytes(devicePath, problem);
+  if (!bytes) return std::nullopt;
   std::optional<PlistValue> value = parsePropertyList(*bytes);
   *problem = value ? PlistReadProblem::None : PlistReadProblem::Damaged;
   return value;
@@ -311,6 +675,22 @@ std::optional<T> readRoot(const std::string& devicePath, PlistReadProblem* probl
 }
 
 }  // namespace
+
+std::optional<PlistDictionaryText> dictionaryTextWithContentsOfFile(const std::string& devicePath,
+                                                                    PlistReadProblem* problem) {
+  PlistReadProblem ignored;
+  if (!problem) problem = &ignored;
+  try {
+    std::optional<std::string> bytes = readPropertyListBytes(devicePath, problem);
+    if (!bytes) return std::nullopt;
+    std::optional<PlistDictionaryText> text = PlistDictionaryText::fromText(std::move(*bytes));
+    *problem = text ? PlistReadProblem::None : PlistReadProblem::Damaged;
+    return text;
+  } catch (...) {
+    *problem = PlistReadProblem::Unavailable;  // out of memory
+    return std::nullopt;
+  }
+}
 
 std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath) {
   return readRoot<PlistDictionary>(devicePath, nullptr);
@@ -373,12 +753,6 @@ std::string sanitizeText(std::string_view text) {
 // Writing
 
 namespace {
-
-constexpr std::string_view kHeader =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-    "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-    "<plist version=\"1.0\">\n";
 
 constexpr auto kPlainByte = [] {
   std::array<bool, 256> plain{};

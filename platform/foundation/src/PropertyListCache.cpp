@@ -174,4 +174,24 @@ std::shared_ptr<const PlistArray> PropertyListCache::array(const std::string& de
   return entry->array;
 }
 
+std::shared_ptr<const PlistDictionaryText> PropertyListCache::dictionaryText(
+    const std::string& devicePath, PlistReadProblem* problem) {
+  PlistReadProblem ignored;
+  if (!problem) problem = &ignored;
+  std::optional<FileIdentity> identity;
+  Entry* entry = lookUp(devicePath, &identity);
+  if (!entry) {
+    auto t = dictionaryTextWithContentsOfFile(devicePath, problem);
+    return t ? std::make_shared<const PlistDictionaryText>(std::move(*t)) : nullptr;
+  }
+  if (!entry->triedText) {
+    entry->dictionaryText = nullptr;
+    auto t = dictionaryTextWithContentsOfFile(devicePath, &entry->textProblem);
+    entry->triedText = entry->textProblem != PlistReadProblem::Unavailable;
+    if (t) entry->dictionaryText = std::make_shared<const PlistDictionaryText>(std::move(*t));
+  }
+  *problem = entry->textProblem;
+  return entry->dictionaryText;
+}
+
 }  // namespace ns

@@ -23,6 +23,7 @@
 #include "SpringBoard/SpringBoard.h"
 #include "TweakLoader.h"
 #include "UIKit/UIKit.h"
+#include "UIKitHost/UIApplicationHost.h"
 
 namespace springboard {
 
@@ -233,6 +234,9 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
     ns::NSTimer::scheduledTimer(kProgressInterval, true,
                                 [origin](ns::NSTimer*) { printProgress(origin); });
 
+  // Read after the shell has settled the environment (a simulated run has no
+  // window), before a tweak looks at the screen.
+  UIKitHost::UIApplicationHost host(UIKitHost::LaunchOptions::fromEnvironment());
   substrate::loadTweaks("com.apple.springboard");
   UIApplicationSetMainInterface("SBHomeScreenViewController");
   auto realStart = std::chrono::steady_clock::now();

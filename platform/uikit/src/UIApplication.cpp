@@ -1,28 +1,18 @@
 #include "UIKit/UIApplication.h"
 
-#include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <optional>
 
-#include "ForegroundRequests.h"
-#include "Foundation/Log.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/PropertyList.h"
 #include "Foundation/RunLoop.h"
-#include "UIKit/SDLWindowHost.h"
 #include "UIKit/UIAlertView.h"
-#include "UIKit/UIAutomation.h"
 #include "UIKit/UIClassFactory.h"
-#include "UIKit/UIRenderer.h"
 #include "UIKit/UIViewController.h"
 
 OBJC_CLASS_IMPL(UIApplication, UIResponder, nullptr)
@@ -36,23 +26,9 @@ std::string& mainInterface() {
   static auto* name = new std::string;
   return *name;
 }
-
-// The virtual clock's start for a script: CORVANE_CLOCK as a local
-// "YYYY-MM-DDTHH:MM:SS", else the real time now.
-double automationStartTime() {
-  const char* env = std::getenv("CORVANE_CLOCK");
-  std::tm tm{};
-  if (env && std::sscanf(env, "%d-%d-%dT%d:%d:%d", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                         &tm.tm_hour, &tm.tm_min, &tm.tm_sec) == 6) {
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    tm.tm_isdst = -1;
-    std::time_t t = std::mktime(&tm);
-    if (t != static_cast<std::time_t>(-1)) return static_cast<double>(t);
-  }
-  if (env)
-    std::fprintf(stderr, "CORVANE_CLOCK=\"%s\" is not YYYY-MM-DDTHH:MM:SS; using now\n", env);
-  return ns::RunLoop::main().now();
+std::function<int()>& runner() {
+  static auto* run = new std::function<int()>;
+  return *run;
 }
 
 // The whole content of a host file; nullopt with errno set when it cannot
@@ -125,71 +101,6 @@ bool declaredMainInterface(std::string* className, std::string* why) {
   return true;
 }
 
-// CORVANE_EXIT_AFTER_FIRST_FRAME (any value but "" and "0"): the
-// application ends once its first frame is drawn, so a cold start can be
-// timed from outside.
-bool exitAfterFirstFrame() {
-  const char* v = std::getenv("CORVANE_EXIT_AFTER_FIRST_FRAME");
-  return v && *v && std::strcmp(v, "0") != 0;
-}
-
-// Brings the application to the front for the launcher.
-void bringToFront() {
-  SDLWindowHost::raiseWindow();
-  ns::NSLog("brought to the front");
-}
-
-void takeForegroundRequests() {
-  if (ForegroundRequests::take()) bringToFront();
-}
-
-// Runs the main run loop: the automation script on the virtual clock, a
-// desktop window, or headless; returns UIApplicationMain's status.
-int runMainLoop() {
-  ns::RunLoop& loop = ns::RunLoop::main();
-  if (const char* script = std::getenv("CORVANE_AUTOMATION"); script && *script) {
-    if (!loop.isVirtual()) loop.useVirtualClock(automationStartTime());
-    // Nothing waits on the virtual clock, so requests are looked for on it.
-    ns::RunLoop::TaskId check = 0;
-    std::function<void()> lookForRequests = [&] {
-      takeForegroundRequests();
-      check = loop.performAfter(0.05, lookForRequests);
-    };
-    check = loop.performAfter(0, lookForRequests);
-    loop.runUntil(loop.now());
-    std::string message;
-    auto result = UIAutomation::runScriptFile(script, &message);
-    loop.cancel(check);
-    if (result == UIAutomation::Status::Error) {
-      std::fprintf(stderr, "automation: %s\n", message.c_str());
-      return UIApplicationExitFailure;
-    }
-    return UIApplicationExitSuccess;
-  }
-  const bool firstFrameOnly = exitAfterFirstFrame();
-  if (SDLWindowHost::wantsWindow()) {
-    std::string error;
-    if (SDLWindowHost::runMainLoop(&error, takeForegroundRequests, firstFrameOnly))
-      return UIApplicationExitSuccess;
-    std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n", error.c_str());
-  }
-  if (firstFrameOnly) {
-    // Headless, the frame a window would show first is drawn off-screen,
-    // as a window draws it: before anything else runs.
-    UIRenderer().renderScreen();
-    return UIApplicationExitSuccess;
-  }
-  // Headless: the loop sleeps on the request pipe, so a request wakes it.
-  loop.setEventSource([](double maxWait) {
-    pollfd request{ForegroundRequests::fd(), POLLIN, 0};
-    int ms = static_cast<int>(std::ceil(std::max(0.0, maxWait) * 1000));
-    ::poll(&request, request.fd >= 0 ? 1 : 0, ms);
-    takeForegroundRequests();
-  });
-  loop.run();
-  loop.setEventSource(nullptr);
-  return UIApplicationExitSuccess;
-}
 }  // namespace
 
 void UIApplicationSetMainInterface(const std::string& name) {
@@ -197,6 +108,10 @@ void UIApplicationSetMainInterface(const std::string& name) {
 }
 const std::string& UIApplicationMainInterface() {
   return mainInterface();
+}
+
+void UIApplicationSetRunner(std::function<int()> run) {
+  runner() = std::move(run);
 }
 
 UIApplication::UIApplication() {
@@ -250,7 +165,6 @@ void UIApplication::simulateMemoryWarning() {
 }
 
 int UIApplicationMain(int, char**, const char* principalClassName, const char* delegateClassName) {
-  ForegroundRequests::Scope foregroundRequests;
   objc::Ref<objc::Object> delegate = UICreateInstanceOfClassNamed(delegateClassName);
   if (!delegate) {
     const char* name = delegateClassName ? delegateClassName : "(null)";
@@ -304,7 +218,12 @@ int UIApplicationMain(int, char**, const char* principalClassName, const char* d
   app->state_ = UIApplicationState::Active;
   if (typed) typed->applicationDidBecomeActive(app);
 
-  int status = runMainLoop();
+  int status = UIApplicationExitSuccess;
+  if (runner()) {
+    status = runner()();
+  } else {
+    ns::RunLoop::main().run();
+  }
 
   if (typed) typed->applicationWillTerminate(app);
   app->state_ = UIApplicationState::Background;

@@ -1,8 +1,6 @@
 #include "UIKit/UIScreen.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 
 OBJC_CLASS_IMPL(UIScreen, objc::Object, nullptr)
@@ -18,18 +16,7 @@ std::optional<Profile>& overrideProfile() {
 }
 
 Profile currentProfile() {
-  if (overrideProfile()) return *overrideProfile();
-  Profile p;
-  if (const char* env = std::getenv("CORVANE_SCREEN"); env && *env) {
-    if (!UIScreen::parseProfile(env, &p.width, &p.height, &p.scale)) {
-      static bool warned = false;
-      if (!warned)
-        std::fprintf(stderr, "CORVANE_SCREEN=\"%s\" is not WxH@S; using 320x568@2\n", env);
-      warned = true;
-      p = Profile{};
-    }
-  }
-  return p;
+  return overrideProfile() ? *overrideProfile() : Profile{};
 }
 }  // namespace
 

@@ -382,6 +382,44 @@ void UIScrollView::endDragging(CGPoint velocity, double lift) {
   if ((d = scrollDelegate())) d->scrollViewWillBeginDecelerating(this);
 }
 
+// --- the scroll wheel ----------------------------------------------------------
+
+void UIScrollView::scrollWheel(CGPoint delta) {
+  if (touchDown_ || !scrollEnabled_) return;
+  objc::Ref<UIScrollView> keep(this);
+  double now = ns::RunLoop::main().now();
+  bool sameGesture = now - lastWheel_ < kWheelGestureGap;
+  lastWheel_ = now;
+  CGPoint offset = contentOffset();
+  CGPoint most = maximumOffset();
+  if (pagingEnabled_) {
+    if (sameGesture) return;
+    // A flick one point long in the wheel's direction: the lift chooses the
+    // next page and the content glides there.
+    auto sign = [](double v) { return v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0; };
+    CGPoint direction = CGPointMake(sign(delta.x), sign(delta.y));
+    stopMotion();
+    if (UIScrollViewDelegate* d = scrollDelegate()) d->scrollViewWillBeginDragging(this);
+    auto nudge = [](double v, double step, double most, bool bounces) {
+      double n = v + step;
+      return bounces ? n : std::clamp(n, 0.0, most);
+    };
+    applyOffset(CGPointMake(nudge(offset.x, direction.x, most.x, bouncesHorizontally()),
+                            nudge(offset.y, direction.y, most.y, bouncesVertically())));
+    double flick = 2 * kPagingFlickSpeed;
+    endDragging(CGPointMake(direction.x * flick, direction.y * flick), now);
+    return;
+  }
+  CGPoint target = CGPointMake(std::clamp(double(offset.x) + delta.x, 0.0, double(most.x)),
+                               std::clamp(double(offset.y) + delta.y, 0.0, double(most.y)));
+  if (target == offset) return;
+  stopMotion();
+  UIScrollViewDelegate* d = scrollDelegate();
+  if (d) d->scrollViewWillBeginDragging(this);
+  applyOffset(target);
+  if ((d = scrollDelegate())) d->scrollViewDidEndDragging(this, false);
+}
+
 // --- movements on the clock ---------------------------------------------------
 
 void UIScrollView::startMotion(Motion::Kind kind, double start, CGPoint to, CGPoint velocity,

@@ -1,6 +1,7 @@
 #include "UIKit/UIWindow.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIAlertView.h"
@@ -8,6 +9,7 @@
 #include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UILayoutScheduler.h"
 #include "UIKit/UIScreen.h"
+#include "UIKit/UIScrollView.h"
 #include "UIKit/UIViewController.h"
 
 OBJC_CLASS_IMPL(UIWindow, UIView, nullptr)
@@ -125,6 +127,25 @@ void UIWindow::touchUp(CGPoint point) {
 void UIWindow::touchCancel() {
   if (!touch_) return;
   deliver(UITouchPhase::Cancelled, touch_->location_);
+}
+
+bool UIWindow::scrollWheel(CGPoint point, CGPoint delta) {
+  layoutAllWindowsIfNeeded();
+  if (UIAlertView::visibleAlert() || (delta.x == 0 && delta.y == 0)) return false;
+  bool vertical = std::fabs(double(delta.y)) >= std::fabs(double(delta.x));
+  UIScrollView* sideways = nullptr;
+  for (UIView* v = hitTest(point, nullptr); v; v = v->superview()) {
+    auto* scroll = dynamic_cast<UIScrollView*>(v);
+    if (!scroll) continue;
+    if (vertical ? scroll->scrollsVertically() : scroll->scrollsHorizontally()) {
+      scroll->scrollWheel(vertical ? CGPointMake(0, delta.y) : CGPointMake(delta.x, 0));
+      return true;
+    }
+    if (vertical && !sideways && scroll->scrollsHorizontally()) sideways = scroll;
+  }
+  if (!sideways) return false;
+  sideways->scrollWheel(CGPointMake(delta.y, 0));
+  return true;
 }
 
 void UIWindow::tap(CGPoint point) {

@@ -81,6 +81,14 @@ bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
 bool writeFileAtomically(const std::string& devicePath, std::string_view bytes, std::string* error,
                          std::optional<FileIdentity>* written);
 
+// Durability: a write that replaces a file is made durable (content, then
+// its folder) together with the next few, so that a played second costs
+// less than one sync; a power cut before that keeps the version before it.
+// A new file is durable when the call returns, and so is every write before
+// it, in order. This makes every write so far durable at once (also run at
+// exit).
+void syncDeferredWrites();
+
 // A seam for tests: while set, writeFileAtomically asks it first, and a
 // non-zero errno it gives makes that write fail as the disk would, leaving
 // the target untouched.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -90,6 +91,32 @@ std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& d
                                                             PlistReadProblem* problem);
 std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
                                                   PlistReadProblem* problem);
+
+// A dictionary file kept as its text, for readers that want a few entries
+// of a large one. Laid out as the writer lays it out (sorted keys, string
+// values), the text is checked whole once, building nothing, and bisected
+// for each key; any other text is parsed whole. Either way a key finds what
+// dictionaryWithContentsOfFile's dictionary holds under it.
+class PlistDictionaryText {
+ public:
+  // Nullopt when the text is not a property list with a dictionary root.
+  static std::optional<PlistDictionaryText> fromText(std::string text);
+  std::optional<PlistValue> find(const std::string& key) const;
+  size_t size() const;
+  // True when keys are found in the text, not in a parsed dictionary.
+  bool bisects() const { return !parsed_; }
+
+ private:
+  std::string text_;
+  std::vector<uint32_t> keys_;  // where each key's text starts, in key order
+  std::optional<PlistDictionary> parsed_;
+};
+std::optional<PlistDictionaryText> dictionaryTextWithContentsOfFile(
+    const std::string& devicePath, PlistReadProblem* problem = nullptr);
+
+// For tests and the fuzzer: the general reader alone, which every text not
+// laid out as the writer lays it out goes to.
+std::optional<PlistValue> parsePropertyListInGeneral(std::string_view xml);
 
 // Replaces everything XML 1.0 cannot carry with U+FFFD: C0 controls other
 // than TAB, LF and CR, U+FFFE, U+FFFF and invalid UTF-8 (one U+FFFD for each

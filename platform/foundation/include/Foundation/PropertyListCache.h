@@ -31,6 +31,10 @@ class PropertyListCache {
                                                     Prepare prepare = nullptr);
   std::shared_ptr<const PlistArray> array(const std::string& devicePath,
                                           PlistReadProblem* problem = nullptr);
+  // The file as a PlistDictionaryText (a few entries of a large file found
+  // without building its dictionary), kept and checked as dictionary() is.
+  std::shared_ptr<const PlistDictionaryText> dictionaryText(const std::string& devicePath,
+                                                            PlistReadProblem* problem = nullptr);
   // For the file's one writer: serialises dictionary, replaces the file
   // atomically and keeps dictionary (prepared by prepare) and the text
   // written as the file's parse, when the file now at the path is provably
@@ -59,13 +63,16 @@ class PropertyListCache {
     FileIdentity identity;
     std::shared_ptr<PlistDictionary> dictionary;  // changed in place by setAndWrite only
     std::shared_ptr<const PlistArray> array;
+    std::shared_ptr<const PlistDictionaryText> dictionaryText;
     // What this writer last wrote, when every key of it is clean: the text
     // entryEdit splices into.
     std::string text;
     bool triedDictionary = false;  // a damaged file is parsed once per change
     bool triedArray = false;
+    bool triedText = false;
     PlistReadProblem dictionaryProblem = PlistReadProblem::None;
     PlistReadProblem arrayProblem = PlistReadProblem::None;
+    PlistReadProblem textProblem = PlistReadProblem::None;
     Prepare prepare = nullptr;
   };
   Entry* lookUp(const std::string& devicePath, std::optional<FileIdentity>* identity);

@@ -1,6 +1,7 @@
 // The application object, its delegate and the application's main function.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "UIKit/UIKitForward.h"
@@ -71,6 +72,10 @@ class UIApplication : public UIResponder {
 void UIApplicationSetMainInterface(const std::string& rootViewControllerClassName);
 const std::string& UIApplicationMainInterface();
 
+// What runs the application once it has launched: returns
+// UIApplicationMain's status. Empty: the main run loop runs until stopped.
+void UIApplicationSetRunner(std::function<int()> runner);
+
 // What UIApplicationMain returns.
 enum : int {
   UIApplicationExitSuccess = 0,
@@ -99,21 +104,10 @@ enum : int {
 // interface file, or a class that cannot be made, is reported on standard
 // error and UIApplicationMain returns UIApplicationExitBadMainInterface.
 //
-// From the start it catches SIGUSR1, the launcher's request to bring a
-// running application to the front: the main run loop picks the request up
-// (at once when headless, within half a second in a window), raises the
-// window when there is one and logs "brought to the front".
-//
-// With CORVANE_AUTOMATION set it then runs that script on the virtual clock
-// (see UIAutomation.h) and returns when the script quits or ends (raise
-// requests are looked at every 50 ms of clock time). Otherwise it runs the
-// main run loop until it is stopped: in a window on the desktop when there
-// is a display (see SDLWindowHost.h; closing the window stops the loop),
-// else headless. With CORVANE_EXIT_AFTER_FIRST_FRAME set (any value but ""
-// and "0") and no script it returns instead as soon as the first frame is
-// drawn: shown in the window, or, headless, drawn off-screen at the
-// screen's scale (as a screenshot is). Before returning it tells the delegate
-// applicationWillTerminate, releases the application and puts back what
-// SIGUSR1 did before.
+// Then it hands over to the runner set with UIApplicationSetRunner (the
+// desktop host, UIKitHost/UIApplicationHost.h: a window, an automation
+// script or headless) and returns its status; without a runner it runs the
+// main run loop until the loop is stopped. Before returning it tells the
+// delegate applicationWillTerminate and releases the application.
 int UIApplicationMain(int argc, char** argv, const char* principalClassName,
                       const char* delegateClassName);

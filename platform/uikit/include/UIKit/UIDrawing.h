@@ -36,6 +36,8 @@ class UIDrawing {
   // The platform's look for what the model leaves open.
   static constexpr CGColor kPlaceholderGrey{0.7, 0.7, 0.7, 1};
   static constexpr CGColor kCaretBlue{0.26, 0.42, 0.95, 1};
+  // Behind selected text.
+  static constexpr CGColor kSelectionBlue{0.70, 0.83, 1.0, 1};
   static constexpr CGColor kSeparatorGrey{0.78, 0.78, 0.8, 1};
   static constexpr CGColor kTintBlue{0, 0.478, 1, 1};
 

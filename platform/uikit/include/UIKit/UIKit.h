@@ -4,7 +4,6 @@
 #include "QuartzCore/QuartzCore.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
-#include "UIKit/UIAutomation.h"
 #include "UIKit/UIBezierPath.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIClassFactory.h"

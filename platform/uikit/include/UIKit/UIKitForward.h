@@ -4,12 +4,10 @@
 #pragma once
 
 class NSIndexPath;
-class SDLWindowHost;
 class UIAlertView;
 class UIAlertViewDelegate;
 class UIApplication;
 class UIApplicationDelegate;
-class UIAutomation;
 class UIBezierPath;
 class UIButton;
 class UIColor;
@@ -26,7 +24,6 @@ class UIKeyInput;
 class UILabel;
 class UILayoutScheduler;
 class UIPanGestureRecognizer;
-class UIRenderer;
 class UIResponder;
 class UIScreen;
 class UIScrollView;

@@ -1,6 +1,6 @@
 // The main screen. Its size comes from the device profile: 320 x 568 points
-// at scale 2 unless the environment variable CORVANE_SCREEN ("WxH@S", e.g.
-// "375x667@2"; "WxH" means scale 2) or setDeviceProfile chooses another.
+// at scale 2 unless setDeviceProfile chooses another (the desktop host does
+// it for CORVANE_SCREEN, see UIKitHost/UIApplicationHost.h).
 #pragma once
 
 #include "QuartzCore/CGGeometry.h"
@@ -17,11 +17,12 @@ class UIScreen : public objc::Object {
   // The screen below the status bar (20 points).
   CGRect applicationFrame() const;
 
-  // Overrides the profile (tests, tools); takes effect at once.
+  // Overrides the profile (hosts, tests, tools); takes effect at once.
   static void setDeviceProfile(double width, double height, double scale);
-  // Back to the environment's profile (or the default).
+  // Back to the default profile.
   static void resetDeviceProfile();
-  // Parses "WxH@S" or "WxH"; false for anything else or a non-positive value.
+  // Parses "WxH@S" or "WxH" (e.g. "375x667@2"; no S means 2); false for anything else or a
+  // non-positive value.
   static bool parseProfile(const char* text, double* width, double* height, double* scale);
 
  private:

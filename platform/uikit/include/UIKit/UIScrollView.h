@@ -28,6 +28,8 @@
 // range at once: scrollViewDidScroll, no animation, no deceleration.
 #pragma once
 
+#include <cmath>
+
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UIKitForward.h"
@@ -152,6 +154,23 @@ class UIScrollView : public UIView {
   // The finger is taken away without a lift (the touch was cancelled).
   void cancelDrag();
 
+  // --- the desktop's scroll wheel and touchpad ------------------------------
+  // Whether the content can move on that axis (scrolling on, more content
+  // than bounds).
+  bool scrollsHorizontally() const { return scrollEnabled_ && maximumOffset().x > 0; }
+  bool scrollsVertically() const { return scrollEnabled_ && maximumOffset().y > 0; }
+  // A wheel turn or two-finger scroll that asks the content to move by delta
+  // points (positive: towards its end), at the clock's time. Without paging
+  // it moves as a short drag that lifts without speed, stopping at the edges
+  // (scrollViewWillBeginDragging, scrollViewDidScroll,
+  // scrollViewDidEndDragging NO). With paging one gesture turns one page, as
+  // a flick does (the same delegate calls, then the glide to the page); the
+  // events of a gesture (a touchpad's stream, or notches less than
+  // kWheelGestureGap apart) after the first are taken and ignored. Ignored
+  // while a finger is down.
+  void scrollWheel(CGPoint delta);
+  static constexpr double kWheelGestureGap = 0.3;
+
   bool gestureRecognizerShouldBegin(UIGestureRecognizer* recognizer) override;
   void layoutSubviews() override;
 
@@ -239,6 +258,7 @@ class UIScrollView : public UIView {
   bool touchDown_ = false;
   bool dragging_ = false;
   bool touchStoppedScrolling_ = false;
+  double lastWheel_ = -HUGE_VAL;
   CGPoint touchStart_;
   CGPoint lastFinger_;
   double lastTime_ = 0;

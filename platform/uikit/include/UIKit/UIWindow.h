@@ -38,6 +38,14 @@ class UIWindow : public UIView {
   void tap(CGPoint point);
   UITouch* currentTouch() const { return touch_.get(); }
 
+  // A scroll wheel or touchpad over point: delta in points, positive
+  // towards the content's end (down, right). Goes to the innermost scroll
+  // view under the point that scrolls on the delta's main axis; when none
+  // does, a vertical turn moves the innermost one that scrolls only
+  // sideways (a wheel without a horizontal axis still turns a carousel's
+  // pages). Ignored while an alert shows. True when a view took it.
+  bool scrollWheel(CGPoint point, CGPoint delta);
+
   UIResponder* nextResponder() const override;
 
   // Lays out every window's views that need it (the pass the run loop runs).

@@ -1,4 +1,4 @@
-#include "UIKit/UIRenderer.h"
+#include "UIKitHost/UIRenderer.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "UIKit/SDLWindowHost.h"
+#include "UIKitHost/SDLWindowHost.h"
 
 #include <SDL.h>
 #include <dlfcn.h>
@@ -11,15 +11,21 @@
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIAlertView.h"
-#include "UIKit/UIAutomation.h"
-#include "UIKit/UIRenderer.h"
 #include "UIKit/UIResponder.h"
 #include "UIKit/UIScreen.h"
+#include "UIKit/UITextField.h"
 #include "UIKit/UIWindow.h"
+#include "UIKitHost/UIAutomation.h"
+#include "UIKitHost/UIRenderer.h"
 
 namespace {
 
 constexpr double kFrameInterval = 1.0 / 60;
+// How far one notch of a wheel moves content, in points (three lines of
+// text, as desktops scroll).
+constexpr double kWheelStep = 40;
+// The DPI a desktop draws at scale 1.
+constexpr double kBaseDPI = 96;
 
 // SDL is opened only when a window is wanted: linked, it and the forty-odd
 // libraries it needs (X11, Wayland, sound, codecs) were loaded and
@@ -28,9 +34,10 @@ constexpr double kFrameInterval = 1.0 / 60;
 // clang-format off
 #define CORVANE_SDL_FUNCTIONS(X)                                                              \
   X(CreateRenderer) X(CreateTexture) X(CreateWindow) X(DestroyRenderer) X(DestroyTexture)     \
-  X(DestroyWindow) X(GetError) X(GetRendererOutputSize) X(GetWindowFlags) X(InitSubSystem)    \
-  X(PollEvent) X(RaiseWindow) X(RenderClear) X(RenderCopy) X(RenderPresent) X(RestoreWindow)  \
-  X(SetHint) X(StartTextInput) X(UpdateTexture) X(WaitEventTimeout)
+  X(DestroyWindow) X(GetDisplayDPI) X(GetError) X(GetModState) X(GetRendererOutputSize)       \
+  X(GetWindowFlags) X(InitSubSystem) X(PollEvent) X(RaiseWindow) X(RenderClear)               \
+  X(RenderCopy) X(RenderPresent) X(RestoreWindow) X(SetHint) X(StartTextInput)                \
+  X(UpdateTexture) X(WaitEventTimeout)
 // clang-format on
 
 struct SDLLibrary {
@@ -65,15 +72,10 @@ const SDLLibrary* openSDL(std::string* error) {
   return library;
 }
 
-bool envSet(const char* name) {
-  const char* v = std::getenv(name);
-  return v && *v;
-}
-
 // One open window and what it needs between frames.
 class WindowSession {
  public:
-  explicit WindowSession(const SDLLibrary& sdl) : sdl_(sdl) {}
+  WindowSession(const SDLLibrary& sdl, double windowScale) : sdl_(sdl), windowScale_(windowScale) {}
   ~WindowSession() {
     if (texture_) sdl_.DestroyTexture(texture_);
     if (sdlRenderer_) sdl_.DestroyRenderer(sdlRenderer_);
@@ -87,8 +89,8 @@ class WindowSession {
     // The first click on a window that is not focused is a touch too.
     sdl_.SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (sdl_.InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
+    if (windowScale_ <= 0) windowScale_ = displayScale();
     CGRect screen = UIScreen::mainScreen()->bounds();
-    windowScale_ = SDLWindowHost::windowScale();
     int w = static_cast<int>(std::lround(screen.size.width * windowScale_));
     int h = static_cast<int>(std::lround(screen.size.height * windowScale_));
     window_ = sdl_.CreateWindow(program_invocation_short_name, SDL_WINDOWPOS_UNDEFINED,
@@ -131,6 +133,16 @@ class WindowSession {
   }
 
  private:
+  // The first display's scale where SDL can tell it: its DPI over the
+  // desktop's 96, in halves, from 1 to 4. (Where the desktop scales windows
+  // itself, the window's pixels are already denser: the picture follows
+  // the renderer's output size.)
+  double displayScale() const {
+    float dpi = 0;
+    if (sdl_.GetDisplayDPI(0, nullptr, &dpi, nullptr) != 0 || !(dpi > 0)) return 1;
+    return std::clamp(std::round(dpi / kBaseDPI * 2) / 2, 1.0, 4.0);
+  }
+
   bool fail(std::string* error) {
     if (error) *error = sdl_.GetError();
     return false;
@@ -163,7 +175,8 @@ class WindowSession {
           forceFrame_ = true;
         break;
       case SDL_MOUSEBUTTONDOWN:
-        if (event.button.button == SDL_BUTTON_LEFT) press(pointOf(event.button.x, event.button.y));
+        if (event.button.button == SDL_BUTTON_LEFT)
+          press(pointOf(event.button.x, event.button.y), event.button.clicks);
         break;
       case SDL_MOUSEMOTION:
         if (fingerDown_ && (event.motion.state & SDL_BUTTON_LMASK))
@@ -174,26 +187,74 @@ class WindowSession {
         if (event.button.button == SDL_BUTTON_LEFT)
           release(pointOf(event.button.x, event.button.y));
         break;
+      case SDL_MOUSEWHEEL:
+        wheel(event.wheel);
+        break;
       case SDL_TEXTINPUT:
+        if (UIAlertView::visibleAlert()) break;
         if (auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder()))
           input->insertText(event.text.text);
         break;
-      case SDL_KEYDOWN: {
-        auto* input = dynamic_cast<UIKeyInput*>(UIResponder::currentFirstResponder());
-        if (!input) break;
-        SDL_Keycode key = event.key.keysym.sym;
-        if (key == SDLK_RETURN || key == SDLK_KP_ENTER)
-          input->insertReturn();
-        else if (key == SDLK_BACKSPACE)
-          input->deleteBackward();
+      case SDL_KEYDOWN:
+        key(event.key.keysym);
         break;
-      }
       default:
         break;
     }
   }
 
-  void press(CGPoint p) {
+  // A wheel notch or a touchpad's scroll: the content moves the way the
+  // desktop says (wheel down, content up), over the view under the pointer.
+  void wheel(const SDL_MouseWheelEvent& wheel) {
+    double flip = wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+    CGPoint delta =
+        CGPointMake(flip * wheel.preciseX * kWheelStep, -flip * wheel.preciseY * kWheelStep);
+    if (UIWindow* w = UIAutomation::targetWindow())
+      w->scrollWheel(pointOf(wheel.mouseX, wheel.mouseY), delta);
+  }
+
+  void key(const SDL_Keysym& keysym) {
+    SDL_Keycode key = keysym.sym;
+    bool ctrl = keysym.mod & KMOD_CTRL, shift = keysym.mod & KMOD_SHIFT;
+    bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
+    if (ctrl && key == SDLK_q) return close();
+    if (UIAlertView* alert = UIAlertView::visibleAlert()) {
+      // Return presses the only button, Escape the cancel button (or the
+      // only one).
+      long buttons = alert->numberOfButtons();
+      long index = -1;
+      if (enter && buttons == 1) index = 0;
+      if (key == SDLK_ESCAPE)
+        index = alert->cancelButtonIndex() >= 0 ? alert->cancelButtonIndex()
+                : buttons == 1                  ? 0
+                                                : -1;
+      if (index >= 0) {
+        objc::Ref<UIAlertView> keep(alert);
+        alertPress_ = -1;
+        alert->dismissWithClickedButtonIndex(index, true);
+      }
+      return;
+    }
+    UIResponder* responder = UIResponder::currentFirstResponder();
+    if (auto* field = dynamic_cast<UITextField*>(responder)) {
+      using Move = UITextField::CaretMove;
+      objc::Ref<UITextField> keep(field);
+      if (ctrl && key == SDLK_a) return field->selectAll();
+      if (key == SDLK_LEFT) return field->moveCaret(Move::Left, shift);
+      if (key == SDLK_RIGHT) return field->moveCaret(Move::Right, shift);
+      if (key == SDLK_HOME || key == SDLK_UP) return field->moveCaret(Move::Home, shift);
+      if (key == SDLK_END || key == SDLK_DOWN) return field->moveCaret(Move::End, shift);
+      if (key == SDLK_DELETE) return field->deleteForward();
+    }
+    auto* input = dynamic_cast<UIKeyInput*>(responder);
+    if (!input) return;
+    if (enter)
+      input->insertReturn();
+    else if (key == SDLK_BACKSPACE)
+      input->deleteBackward();
+  }
+
+  void press(CGPoint p, int clicks) {
     if (UIAlertView::visibleAlert()) {
       // The alert is modal: the press goes to its buttons.
       alertPress_ = renderer_.alertButtonAtPoint(p);
@@ -202,13 +263,29 @@ class WindowSession {
     if (UIWindow* w = UIAutomation::targetWindow()) {
       w->touchDown(p);
       fingerDown_ = true;
+      clicks_ = clicks;
+      pressedAt_ = p;
     }
+  }
+
+  // A click that ends on the text field being edited places its caret or
+  // selects, as on a desktop; a touch alone leaves the caret at the end.
+  void clickTextField(UIWindow* window, CGPoint p) {
+    auto* field = dynamic_cast<UITextField*>(UIResponder::currentFirstResponder());
+    if (!field || field->window() != window) return;
+    CGPoint local = field->convertPointFromView(p, window);
+    if (!field->pointInside(local, nullptr)) return;
+    if (!field->pointInside(field->convertPointFromView(pressedAt_, window), nullptr)) return;
+    field->clickAt(local, clicks_, sdl_.GetModState() & KMOD_SHIFT);
   }
 
   void release(CGPoint p) {
     if (fingerDown_) {
       fingerDown_ = false;
-      if (UIWindow* w = UIAutomation::targetWindow()) w->touchUp(p);
+      if (UIWindow* w = UIAutomation::targetWindow()) {
+        w->touchUp(p);
+        clickTextField(w, p);
+      }
       return;
     }
     long pressed = std::exchange(alertPress_, -1);
@@ -272,9 +349,11 @@ class WindowSession {
   SDL_Texture* texture_ = nullptr;
   std::unique_ptr<CGContext> context_;
   UIRenderer renderer_;
-  double windowScale_ = 1;
+  double windowScale_;
   bool closed_ = false;
   bool fingerDown_ = false;
+  int clicks_ = 1;
+  CGPoint pressedAt_{};
   long alertPress_ = -1;
   bool hasFrame_ = false;
   bool forceFrame_ = true;
@@ -288,27 +367,12 @@ WindowSession* gOpenSession = nullptr;
 
 }  // namespace
 
-bool SDLWindowHost::wantsWindow() {
-  if (!envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY")) return false;
-  if (envSet("CORVANE_AUTOMATION")) return false;
-  const char* headless = std::getenv("CORVANE_HEADLESS");
-  return !headless || !*headless || std::string(headless) == "0";
-}
-
-double SDLWindowHost::windowScale() {
-  const char* v = std::getenv("CORVANE_WINDOW_SCALE");
-  if (!v || !*v) return 1;
-  char* end = nullptr;
-  double s = std::strtod(v, &end);
-  return *end == '\0' && s >= 0.25 && s <= 4 ? s : 1;
-}
-
-bool SDLWindowHost::runMainLoop(std::string* error, const std::function<void()>& afterEachWait,
-                                bool firstFrameOnly) {
+bool SDLWindowHost::runMainLoop(double windowScale, std::string* error,
+                                const std::function<void()>& afterEachWait, bool firstFrameOnly) {
   ns::RunLoop& loop = ns::RunLoop::main();
   const SDLLibrary* sdl = openSDL(error);
   if (!sdl) return false;
-  auto session = std::make_unique<WindowSession>(*sdl);
+  auto session = std::make_unique<WindowSession>(*sdl, windowScale);
   if (!session->open(error)) return false;
   if (loop.isVirtual()) loop.useRealClock();
   gOpenSession = session.get();

@@ -1,10 +1,9 @@
 // A real window on the desktop that shows the screen and turns the mouse and
 // keyboard into touches and typing.
 //
-// The window is the screen's size in points times the window scale: 1
-// unless CORVANE_WINDOW_SCALE says otherwise (say 2 for a 640 x 1136 window
-// on a large desktop). The picture is drawn at the window's own pixel
-// density, so it is sharp on high-density displays too.
+// The window is the screen's size in points times the window scale the
+// host passes (say 2 for a 640 x 1136 window on a large desktop). The picture is drawn at the
+// window's own pixel density, so it is sharp on high-density displays too.
 //
 // While it is open the main run loop runs on the real clock and waits for
 // window events instead of sleeping. A frame is drawn when what the screen
@@ -25,21 +24,12 @@
 
 class SDLWindowHost {
  public:
-  // Whether a program should open a window: a display is named (DISPLAY or
-  // WAYLAND_DISPLAY) and neither an automation script (CORVANE_AUTOMATION)
-  // nor CORVANE_HEADLESS (any value but "" and "0") asks for none.
-  static bool wantsWindow();
-  // The window scale: CORVANE_WINDOW_SCALE when it is a number from 0.25 to
-  // 4, else 1.
-  static double windowScale();
-
-  // Opens the window and runs the main run loop until the window is closed
-  // or the loop is stopped, then closes the window. Returns false at once
-  // (with *error saying why) when no window can be opened. afterEachWait
-  // runs on the main thread each time the loop has waited for events (at
-  // least twice a second). With firstFrameOnly it closes the window as
-  // soon as the first frame is shown.
-  static bool runMainLoop(std::string* error = nullptr,
+  // Opens the window (windowScale window pixels a point; 0 or less: 1) and runs the main run loop
+  // until the window is closed or the loop is stopped, then closes the window. Returns false at
+  // once (with *error saying why) when no window can be opened. afterEachWait runs on the main
+  // thread each time the loop has waited for events (at least twice a second). With firstFrameOnly
+  // it closes the window as soon as the first frame is shown.
+  static bool runMainLoop(double windowScale, std::string* error = nullptr,
                           const std::function<void()>& afterEachWait = nullptr,
                           bool firstFrameOnly = false);
 

@@ -1,6 +1,6 @@
 // The automation driver: runs a script of user actions against the running
 // toolkit, on the virtual clock. Any program built on the toolkit offers it
-// through UIApplicationMain and the environment variable CORVANE_AUTOMATION
+// through its host (UIApplicationHost.h) and CORVANE_AUTOMATION
 // (the script's host path). One command a line; '#' starts a comment:
 //
 //   tap X Y                    touch down and up at a screen point

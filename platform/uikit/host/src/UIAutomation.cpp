@@ -1,4 +1,4 @@
-#include "UIKit/UIAutomation.h"
+#include "UIKitHost/UIAutomation.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,8 +10,8 @@
 
 #include "Foundation/RunLoop.h"
 #include "UIKit/UIAlertView.h"
-#include "UIKit/UIRenderer.h"
 #include "UIKit/UIWindow.h"
+#include "UIKitHost/UIRenderer.h"
 
 namespace {
 
