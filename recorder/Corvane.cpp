@@ -184,7 +184,7 @@ id FirstMedia(id self, SEL, id) {
   keep(self, corvane::kMediaTimerKey, nullptr);
   // What a crash interrupted (temporary files, a numbering half written)
   // is cleaned up before the first tick writes again.
-  corvane::prepareStoreForSampling();
+  corvane::prepareSampling(self);
   corvane::resetSlotsForStart(self);
   // One sampling tick and one replay check per controller, however often
   // the poll gets here; a sampling timer stopped by a failure starts again.

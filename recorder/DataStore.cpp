@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <iterator>
 #include <vector>
@@ -21,7 +22,10 @@ using ns::PlistDictionary;
 using ns::PlistValue;
 
 std::string numberText(int32_t n) {
-  return ns::stringWithFormat("%d", n);
+  // "%d", without a formatter: every key of a map goes through here.
+  char text[16];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, n);
+  return std::string(text, end);
 }
 
 std::string incrementedCounter(const std::string* text) {
@@ -104,9 +108,15 @@ bool replaceable(ns::PlistReadProblem problem) {
 
 // A song number key as the recorder writes it: "%d" of a non-negative number.
 std::optional<int32_t> songNumber(const std::string& text) {
-  int32_t n = ns::intValue(text);
-  if (n < 0 || numberText(n) != text) return std::nullopt;
-  return n;
+  // Digits only, no leading zero, within 32 bits: what "%d" gives back.
+  if (text.empty() || text.size() > 10 || (text[0] == '0' && text.size() > 1)) return std::nullopt;
+  int64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(n);
 }
 
 std::vector<std::string> listFolder(const std::string& devicePath) {
@@ -259,13 +269,14 @@ void ensureHistoryFiles(StoreCache& cache) {
   if (save && intMusic && musicInt) completeNumbering(save, intMusic, musicInt, cache);
 }
 
-bool repairNumbering() {
+bool repairNumbering(StoreCache* cache) {
   StoreCache once;
-  auto save = once.dictionary(kSaveDataPath);
-  auto intMusic = once.dictionary(kIntMusicDataPath);
-  auto musicInt = once.dictionary(kMusicIntDataPath);
+  StoreCache& use = cache ? *cache : once;
+  auto save = use.dictionary(kSaveDataPath);
+  auto intMusic = use.dictionary(kIntMusicDataPath);
+  auto musicInt = use.dictionary(kMusicIntDataPath);
   if (!save || !intMusic || !musicInt) return false;
-  return completeNumbering(save, intMusic, musicInt, once);
+  return completeNumbering(save, intMusic, musicInt, use);
 }
 
 namespace {
@@ -449,9 +460,9 @@ int removeStoreTemporaryFiles() {
   return removed;
 }
 
-void prepareStoreForSampling() {
+void prepareStoreForSampling(StoreCache* cache) {
   removeStoreTemporaryFiles();
-  repairNumbering();
+  repairNumbering(cache);
   g_dayListingPending = true;
 }
 

@@ -81,8 +81,9 @@ void ensureHistoryFiles(StoreCache& cache);
 // Makes the two maps inverse again after a numbering a crash or a failed
 // write cut short: a title or number one map holds is added to the other,
 // and "MusicNumber" is raised past every number given out. Adds only, never
-// removes. False when a file could not be read or written.
-bool repairNumbering();
+// removes. False when a file could not be read or written. With the
+// sampler's cache the maps parsed here are the ones its first tick uses.
+bool repairNumbering(StoreCache* cache = nullptr);
 
 // Makes sure the day's folder and three files exist and the day is listed in
 // DateArray.plist, creating only what is missing or damaged (setting a
@@ -112,6 +113,6 @@ int removeStoreTemporaryFiles();
 
 // When sampling starts: removes those leftovers, completes an interrupted
 // numbering and has the next tick list every recorded day.
-void prepareStoreForSampling();
+void prepareStoreForSampling(StoreCache* cache = nullptr);
 
 }  // namespace corvane

@@ -110,6 +110,10 @@ std::optional<std::string> slotValue(objc::id controller, const char* key) {
   return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
+void prepareSampling(objc::id controller) {
+  prepareStoreForSampling(&storeCache(controller));
+}
+
 void resetSlotsForStart(objc::id controller) {
   emptySlots(controller, {kNumber1Key, kNumber2Key, kNumber3Key, kNumber4Key, kPreviousMusicKey});
 }

@@ -23,6 +23,10 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host);
 // song played again right after itself is counted again.
 void checkNumber(objc::id controller, NowPlayingHost& host);
 
+// When sampling starts on controller: prepareStoreForSampling with the
+// cache its ticks use, so the store is not parsed twice at start-up.
+void prepareSampling(objc::id controller);
+
 // Sets all five slots to the empty string, first "number1" to "number4",
 // then "previousMusic" (the order the start-up poll uses).
 void resetSlotsForStart(objc::id controller);
