@@ -7,6 +7,9 @@
 #include <charconv>
 #include <climits>
 #include <iterator>
+#include <set>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "Foundation/FileSystem.h"
@@ -51,22 +54,55 @@ std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
   return dictionary;
 }
 
-std::shared_ptr<const PlistDictionary> StoreCache::dictionary(const std::string& path,
-                                                              ns::PlistReadProblem* problem) {
+StoreCache::Shared StoreCache::dictionary(const std::string& path, ns::PlistReadProblem* problem) {
   return files_.dictionary(path, problem, numbersAsText);
+}
+
+StoreCache::Edit StoreCache::edit(const std::string& path, ns::PlistReadProblem* problem) {
+  Shared current = dictionary(path, problem);
+  if (!current) return Edit();
+  return Edit(this, path, std::move(current));
+}
+
+bool StoreCache::noted(bool ok) {
+  if (ok) {
+    ++succeededWrites_;
+  } else {
+    ++failedWrites_;
+    lastError_ = errno;
+  }
+  return ok;
+}
+
+int StoreCache::takeFailedWrites(int* lastError, int* succeeded) {
+  if (lastError) *lastError = lastError_;
+  const int ok = std::exchange(succeededWrites_, 0);
+  if (succeeded) *succeeded = ok;
+  return std::exchange(failedWrites_, 0);
 }
 
 bool StoreCache::write(std::shared_ptr<PlistDictionary> dictionary, const std::string& path) {
   // What was written parses back to itself: no need to read it again.
-  return files_.write(path, std::move(dictionary), numbersAsText);
+  return noted(files_.write(path, std::move(dictionary), numbersAsText));
 }
 
-bool StoreCache::set(const std::string& path, const std::shared_ptr<const PlistDictionary>& current,
-                     const std::string& key, std::string value) {
-  if (files_.holds(path, current.get())) return files_.setAndWrite(path, key, std::move(value));
-  auto changed = std::make_shared<PlistDictionary>(*current);
+bool StoreCache::writeFile(const PlistDictionary& value, const std::string& path) {
+  return noted(ns::writeToFile(value, path));
+}
+
+bool StoreCache::writeFile(const PlistArray& value, const std::string& path) {
+  return noted(ns::writeToFile(value, path));
+}
+
+bool StoreCache::Edit::set(const std::string& key, std::string value) {
+  if (!cache_) return false;
+  if (cache_->files_.holds(path_, current_.get()))
+    return cache_->noted(cache_->files_.setAndWrite(path_, key, std::move(value)));
+  auto changed = std::make_shared<PlistDictionary>(*current_);
   (*changed)[key] = std::move(value);
-  return write(std::move(changed), path);
+  if (!cache_->write(changed, path_)) return false;
+  current_ = std::move(changed);
+  return true;
 }
 
 void StoreCache::recordingDay(const std::string& dayKey) {
@@ -83,14 +119,23 @@ std::shared_ptr<const PlistArray> StoreCache::array(const std::string& path,
   return files_.array(path, problem);
 }
 
-std::string setAsideUnreadable(const std::string& path) {
-  if (!ns::itemExistsAtPath(path)) return {};
+namespace {
+
+// Moves whatever is at path aside; "" when nothing was there or it could
+// not be moved (*moved says which).
+std::string moveAside(const std::string& path, bool* moved) {
+  *moved = false;
+  int error = 0;
+  if (!ns::itemExistsAtPath(path, &error)) {
+    *moved = error == 0;  // nothing in the way, unless the look itself failed
+    return {};
+  }
   const std::string stamp = ns::formatDate(ns::RunLoop::main().now(), "yyyyMMdd-HHmmss");
   for (int attempt = 1; attempt <= 100; ++attempt) {
     std::string aside = path + ".unreadable-" + stamp;
     if (attempt > 1) aside += ns::stringWithFormat("-%d", attempt);
     if (ns::moveItemAtPath(path, aside)) {
-      ns::NSLog("Corvane: %s could not be read; set aside as %s", path.c_str(), aside.c_str());
+      *moved = true;
       return aside;
     }
     if (errno != EEXIST) break;
@@ -98,10 +143,20 @@ std::string setAsideUnreadable(const std::string& path) {
   return {};
 }
 
+}  // namespace
+
+std::string setAsideUnreadable(const std::string& path) {
+  bool moved = false;
+  std::string aside = moveAside(path, &moved);
+  if (!aside.empty())
+    ns::NSLog("Corvane: %s could not be read; set aside as %s", path.c_str(), aside.c_str());
+  return aside;
+}
+
 namespace {
 
 // Only what is missing or damaged is written afresh; a file that could not
-// be read just now is left for a later tick.
+// be read just now, or one too large for any reader, is left alone.
 bool replaceable(ns::PlistReadProblem problem) {
   return problem == ns::PlistReadProblem::Missing || problem == ns::PlistReadProblem::Damaged;
 }
@@ -119,18 +174,24 @@ std::optional<int32_t> songNumber(const std::string& text) {
   return static_cast<int32_t>(n);
 }
 
+// The sorted names in a folder; false when it could not be listed.
+bool listFolder(const std::string& devicePath, std::vector<std::string>* names) {
+  names->clear();
+  std::string host = ns::hostPath(devicePath);
+  DIR* dir = host.empty() ? nullptr : opendir(host.c_str());
+  if (!dir) return false;
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names->push_back(name);
+  }
+  closedir(dir);
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
 std::vector<std::string> listFolder(const std::string& devicePath) {
   std::vector<std::string> names;
-  std::string host = ns::hostPath(devicePath);
-  if (host.empty()) return names;
-  if (DIR* dir = opendir(host.c_str())) {
-    while (dirent* e = readdir(dir)) {
-      std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
+  listFolder(devicePath, &names);
   return names;
 }
 
@@ -151,10 +212,6 @@ PlistDictionary titlesByNumber(const PlistDictionary& musicInt) {
   return out;
 }
 
-// Set when a write of DateArray.plist failed, and at start: the next tick
-// lists every recorded day the list lacks.
-bool g_dayListingPending = true;
-
 // A day key goes after every listed day that is not later than it: appended
 // in the usual case, before the days already listed after it when it is
 // listed late.
@@ -171,45 +228,6 @@ void insertDay(PlistArray& days, const std::string& dayKey) {
 bool isListed(const PlistArray& days, const std::string& dayKey) {
   return std::any_of(days.begin(), days.end(),
                      [&](const PlistValue& v) { return v.string() && *v.string() == dayKey; });
-}
-
-bool writeDayList(const PlistArray& days) {
-  bool ok = ns::writeToFile(days, kDateArrayPath);
-  if (!ok) g_dayListingPending = true;
-  return ok;
-}
-
-void createMissingDayFiles(const std::string& dayKey);
-using SharedDictionary = std::shared_ptr<const PlistDictionary>;
-bool completeNumbering(const SharedDictionary& save, const SharedDictionary& intMusic,
-                       const SharedDictionary& musicInt, StoreCache& cache);
-
-// Adds each day folder the list lacks, and gives each listed day whose
-// files a crash kept from being written its empty files; true when nothing
-// is left to list.
-bool listRecordedDays() {
-  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
-  if (!days) return false;
-  for (auto& day : *days)
-    if (const std::string* key = day.string(); key && isDayKey(*key)) createMissingDayFiles(*key);
-  bool changed = false;
-  for (auto& day : daysFromFolders()) {
-    if (isListed(*days, *day.string())) continue;
-    insertDay(*days, *day.string());
-    changed = true;
-  }
-  return !changed || writeDayList(*days);
-}
-
-// Writes value over path, first setting aside whatever unreadable thing is
-// in its way.
-template <class T>
-bool writeFresh(const T& value, const std::string& path, bool dayList = false) {
-  // What could not be moved out of the way is not written over either.
-  bool ok = !(ns::itemExistsAtPath(path) && setAsideUnreadable(path).empty()) &&
-            ns::writeToFile(value, path);
-  if (dayList && !ok) g_dayListingPending = true;
-  return ok;
 }
 
 // MusicIntData.plist (title -> number) rebuilt from IntMusicData.plist; a
@@ -239,53 +257,173 @@ int32_t nextFreeNumber(const PlistDictionary* intMusic, const PlistDictionary* m
   return static_cast<int32_t>(std::min<int64_t>(highest + 1, INT32_MAX));
 }
 
+// The dictionary entries a damaged file still holds, numbers as text.
+PlistDictionary salvagedEntries(const std::optional<PlistValue>& salvaged) {
+  if (!salvaged || !salvaged->dictionary()) return {};
+  PlistDictionary entries = *salvaged->dictionary();
+  numbersAsText(entries);
+  return entries;
+}
+
+// How many listed days lack folders are given them per tick: a list of
+// years of days whose folders were lost must not hold up sampling.
+constexpr size_t kDayRepairsPerTick = 8;
+
 }  // namespace
 
-void ensureHistoryFiles(StoreCache& cache) {
+// A damaged file is moved aside untouched and what a reader can still take
+// from it is handed back to start the new file with. False when something
+// is in the way that could not be moved: nothing is written over it.
+bool RecorderStore::setAsideDamaged(const std::string& path, std::string* aside,
+                                    std::optional<PlistValue>* salvaged) {
+  salvaged->reset();
+  bool moved = false;
+  *aside = moveAside(path, &moved);
+  if (!moved) return false;
+  if (!aside->empty())
+    if (auto bytes = ns::readFileAtPath(*aside, ns::propertyListByteLimit()))
+      *salvaged = ns::salvagePropertyList(*bytes);
+  return true;
+}
+
+template <class T>
+bool RecorderStore::writeFresh(const T& value, const std::string& path, const std::string& aside,
+                               size_t kept) {
+  if (!aside.empty())
+    ns::NSLog("Corvane: %s could not be read; set aside as %s; %zu %s kept", path.c_str(),
+              aside.c_str(), kept, kept == 1 ? "entry" : "entries");
+  return cache_.writeFile(value, path);
+}
+
+bool RecorderStore::writeDayList(const PlistArray& days) {
+  bool ok = cache_.writeFile(days, kDateArrayPath);
+  if (!ok) dayListingPending_ = true;
+  return ok;
+}
+
+// Adds each day folder the list lacks, gives each listed day whose files a
+// crash kept from being written its empty files and queues the listed days
+// whose folders are gone; true when nothing is left to list.
+bool RecorderStore::listRecordedDays() {
+  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
+  if (!days) return false;
+  const PlistArray folders = daysFromFolders();
+  std::set<std::string> withFolder, queued;
+  for (auto& day : folders) withFolder.insert(*day.string());
+  daysToRepair_.clear();
+  for (auto& day : *days) {
+    const std::string* key = day.string();
+    if (!key || !isDayKey(*key)) continue;
+    if (withFolder.count(*key))
+      createMissingDayFiles(*key);
+    else if (queued.insert(*key).second)
+      daysToRepair_.push_back(*key);
+  }
+  std::reverse(daysToRepair_.begin(), daysToRepair_.end());  // oldest first off the back
+  bool changed = false;
+  for (auto& day : folders) {
+    if (isListed(*days, *day.string())) continue;
+    insertDay(*days, *day.string());
+    changed = true;
+  }
+  return !changed || writeDayList(*days);
+}
+
+void RecorderStore::ensureHistoryFiles() {
   ns::PlistReadProblem problem;
-  if (!cache.array(kDateArrayPath, &problem) && replaceable(problem))
-    writeFresh(daysFromFolders(), kDateArrayPath, /*dayList=*/true);
+  std::string aside;
+  std::optional<PlistValue> salvaged;
+  if (!cache_.array(kDateArrayPath, &problem) && replaceable(problem)) {
+    if (setAsideDamaged(kDateArrayPath, &aside, &salvaged)) {
+      PlistArray days;
+      if (salvaged && salvaged->array())
+        for (auto& day : *salvaged->array())
+          if (const std::string* key = day.string(); key && isDayKey(*key)) days.push_back(day);
+      const size_t kept = days.size();
+      for (auto& day : daysFromFolders())
+        if (!isListed(days, *day.string())) insertDay(days, *day.string());
+      if (!writeFresh(days, kDateArrayPath, aside, kept)) dayListingPending_ = true;
+    } else {
+      dayListingPending_ = true;
+    }
+  }
 
   ns::PlistReadProblem intProblem, musicProblem;
-  SharedDictionary intMusic = cache.dictionary(kIntMusicDataPath, &intProblem);
-  SharedDictionary musicInt = cache.dictionary(kMusicIntDataPath, &musicProblem);
-  if (!intMusic && replaceable(intProblem)) {
-    intMusic = std::make_shared<const PlistDictionary>(musicInt ? titlesByNumber(*musicInt)
-                                                                : PlistDictionary{});
-    writeFresh(*intMusic, kIntMusicDataPath);
+  StoreCache::Shared intMusic = cache_.dictionary(kIntMusicDataPath, &intProblem);
+  StoreCache::Shared musicInt = cache_.dictionary(kMusicIntDataPath, &musicProblem);
+  if (!intMusic && replaceable(intProblem) &&
+      setAsideDamaged(kIntMusicDataPath, &aside, &salvaged)) {
+    PlistDictionary fresh = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
+    size_t kept = 0;
+    // An entry the other map lacks is kept when it contradicts nothing: the
+    // numbering's repair then adds it to the other map too.
+    for (auto& [number, value] : salvagedEntries(salvaged)) {
+      const std::string* title = value.string();
+      if (!title || !songNumber(number)) continue;
+      auto there = fresh.find(number);
+      if (there != fresh.end()) {
+        kept += there->second == value;
+      } else if (!musicInt || !musicInt->count(*title)) {
+        fresh.emplace(number, value);
+        ++kept;
+      }
+    }
+    intMusic = std::make_shared<const PlistDictionary>(std::move(fresh));
+    writeFresh(*intMusic, kIntMusicDataPath, aside, kept);
   }
-  if (!musicInt && replaceable(musicProblem)) {
-    musicInt = std::make_shared<const PlistDictionary>(intMusic ? numbersByTitle(*intMusic)
-                                                                : PlistDictionary{});
-    writeFresh(*musicInt, kMusicIntDataPath);
+  if (!musicInt && replaceable(musicProblem) &&
+      setAsideDamaged(kMusicIntDataPath, &aside, &salvaged)) {
+    PlistDictionary fresh = intMusic ? numbersByTitle(*intMusic) : PlistDictionary{};
+    size_t kept = 0;
+    for (auto& [title, value] : salvagedEntries(salvaged)) {
+      const std::string* number = value.string();
+      if (!number || !songNumber(*number)) continue;
+      auto there = fresh.find(title);
+      if (there != fresh.end()) {
+        kept += there->second == value;
+      } else if (!intMusic || !intMusic->count(*number)) {
+        fresh.emplace(title, value);
+        ++kept;
+      }
+    }
+    musicInt = std::make_shared<const PlistDictionary>(std::move(fresh));
+    writeFresh(*musicInt, kMusicIntDataPath, aside, kept);
   }
-  SharedDictionary save = cache.dictionary(kSaveDataPath, &problem);
-  if (!save && replaceable(problem)) {
-    save = std::make_shared<const PlistDictionary>(PlistDictionary{
-        {"MusicNumber", numberText(nextFreeNumber(intMusic.get(), musicInt.get()))}});
-    writeFresh(*save, kSaveDataPath);
+  StoreCache::Shared save = cache_.dictionary(kSaveDataPath, &problem);
+  if (!save && replaceable(problem) && setAsideDamaged(kSaveDataPath, &aside, &salvaged)) {
+    PlistDictionary fresh = salvagedEntries(salvaged);
+    const size_t kept = fresh.size();
+    // A counter the damaged file still held stays unless the maps are past it.
+    const std::string* held = ns::stringForKey(fresh, "MusicNumber");
+    const int32_t next =
+        std::max(held ? ns::intValue(*held) : 0, nextFreeNumber(intMusic.get(), musicInt.get()));
+    fresh["MusicNumber"] = numberText(next);
+    save = std::make_shared<const PlistDictionary>(std::move(fresh));
+    writeFresh(*save, kSaveDataPath, aside, kept);
   }
   // The copies just read (or written) stand for the files: no second read.
-  if (save && intMusic && musicInt) completeNumbering(save, intMusic, musicInt, cache);
+  if (save && intMusic && musicInt) numbering_.repair({save, intMusic, musicInt});
 }
 
-bool repairNumbering(StoreCache* cache) {
-  StoreCache once;
-  StoreCache& use = cache ? *cache : once;
-  auto save = use.dictionary(kSaveDataPath);
-  auto intMusic = use.dictionary(kIntMusicDataPath);
-  auto musicInt = use.dictionary(kMusicIntDataPath);
+void RecorderStore::prepareForSampling() {
+  removeStoreTemporaryFiles();
+  numbering_.repair();
+  dayListingPending_ = true;
+}
+
+bool SongNumbering::repair() {
+  auto save = cache_.dictionary(kSaveDataPath);
+  auto intMusic = cache_.dictionary(kIntMusicDataPath);
+  auto musicInt = cache_.dictionary(kMusicIntDataPath);
   if (!save || !intMusic || !musicInt) return false;
-  return completeNumbering(save, intMusic, musicInt, use);
+  return repair({save, intMusic, musicInt});
 }
 
-namespace {
-
-bool completeNumbering(const SharedDictionary& save, const SharedDictionary& intMusic,
-                       const SharedDictionary& musicInt, StoreCache& cache) {
+bool SongNumbering::repair(const Files& seen) {
   // The same parsed copies as last found consistent: the files are unchanged.
-  const StoreCache::Numbering seen{save, intMusic, musicInt};
-  if (cache.consistent == seen) return true;
+  if (consistent_ == seen) return true;
+  const PlistDictionary& intMusic = *seen.intMusic;
+  const PlistDictionary& musicInt = *seen.musicInt;
 
   // A numbering cut short by a crash or a failed write left a number in one
   // map only: the other map gets it too. Entries are only ever added, so a
@@ -293,63 +431,66 @@ bool completeNumbering(const SharedDictionary& save, const SharedDictionary& int
   // (A title added to MusicIntData.plist carries a number IntMusicData.plist
   // already has, so each map's additions can be found from the files alone.)
   PlistDictionary toMusicInt, toIntMusic;
-  for (auto& [number, value] : *intMusic) {
+  for (auto& [number, value] : intMusic) {
     const std::string* title = value.string();
-    if (title && songNumber(number) && !musicInt->count(*title) && !toMusicInt.count(*title))
+    if (title && songNumber(number) && !musicInt.count(*title) && !toMusicInt.count(*title))
       toMusicInt.emplace(*title, number);
   }
-  for (auto& [title, value] : *musicInt) {
+  for (auto& [title, value] : musicInt) {
     const std::string* number = value.string();
-    if (number && songNumber(*number) && !intMusic->count(*number) && !toIntMusic.count(*number))
+    if (number && songNumber(*number) && !intMusic.count(*number) && !toIntMusic.count(*number))
       toIntMusic.emplace(*number, title);
   }
   // The additions carry only numbers one map already has: the highest stays.
-  const int32_t next = nextFreeNumber(intMusic.get(), musicInt.get());
-  const std::string* saved = ns::stringForKey(*save, "MusicNumber");
+  const int32_t next = nextFreeNumber(&intMusic, &musicInt);
+  const std::string* saved = ns::stringForKey(*seen.save, "MusicNumber");
   const bool saveBehind = !saved || ns::intValue(*saved) < next;
   if (toIntMusic.empty() && toMusicInt.empty() && !saveBehind) {
-    cache.consistent = seen;
+    consistent_ = seen;
     return true;
   }
 
   ns::NSLog("Corvane: completed an interrupted numbering");
   bool ok = true;
   if (saveBehind) {
-    PlistDictionary raised = *save;
+    PlistDictionary raised = *seen.save;
     raised["MusicNumber"] = numberText(next);
-    ok &= ns::writeToFile(raised, kSaveDataPath);
+    ok &= cache_.writeFile(raised, kSaveDataPath);
   }
   if (!toIntMusic.empty()) {
-    PlistDictionary completed = *intMusic;
+    PlistDictionary completed = intMusic;
     completed.merge(toIntMusic);
-    ok &= ns::writeToFile(completed, kIntMusicDataPath);
+    ok &= cache_.writeFile(completed, kIntMusicDataPath);
   }
   if (!toMusicInt.empty()) {
-    PlistDictionary completed = *musicInt;
+    PlistDictionary completed = musicInt;
     completed.merge(toMusicInt);
-    ok &= ns::writeToFile(completed, kMusicIntDataPath);
+    ok &= cache_.writeFile(completed, kMusicIntDataPath);
   }
   return ok;
 }
 
-}  // namespace
-
-void ensureDayFiles(const std::string& dayKey, StoreCache& cache) {
-  cache.recordingDay(dayKey);
-  if (g_dayListingPending) g_dayListingPending = !listRecordedDays();
+void RecorderStore::ensureDayFiles(const std::string& dayKey) {
+  cache_.recordingDay(dayKey);
+  if (dayListingPending_) dayListingPending_ = !listRecordedDays();
+  for (size_t i = 0; i < kDayRepairsPerTick && !daysToRepair_.empty(); ++i) {
+    createMissingDayFiles(daysToRepair_.back());
+    daysToRepair_.pop_back();
+  }
 
   const std::string folder = dayFolderPath(dayKey);
-  // Something other than a folder in the way of the day's folder.
+  // Something other than a folder in the way of the day's folder: a file, a
+  // pipe, or a link that would lead the writes elsewhere.
   for (std::string path : {std::string(kEverydayDataPath), folder})
-    if (ns::itemExistsAtPath(path) && !ns::isDirectoryAtPath(path)) setAsideUnreadable(path);
+    if (ns::isNonFolderAtPath(path)) setAsideUnreadable(path);
 
   const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
                                musicAlbumPath(dayKey)};
   ns::PlistReadProblem problems[3];
   bool allThere = true;
-  for (int i = 0; i < 3; ++i) allThere &= cache.dictionary(paths[i], &problems[i]) != nullptr;
+  for (int i = 0; i < 3; ++i) allThere &= cache_.dictionary(paths[i], &problems[i]) != nullptr;
 
-  if (auto listed = cache.array(kDateArrayPath); listed && !isListed(*listed, dayKey)) {
+  if (auto listed = cache_.array(kDateArrayPath); listed && !isListed(*listed, dayKey)) {
     // A day whose files are already there was recorded while its listing
     // could not be written: it goes in its place among the listed days.
     PlistArray days = *listed;
@@ -362,95 +503,142 @@ void ensureDayFiles(const std::string& dayKey, StoreCache& cache) {
   if (allThere) return;
 
   ns::createDirectoryAtPath(folder, true);
-  for (int i = 0; i < 3; ++i)
-    if (problems[i] != ns::PlistReadProblem::None && replaceable(problems[i]))
-      writeFresh(PlistDictionary{}, paths[i]);
+  auto intMusic = cache_.dictionary(kIntMusicDataPath);
+  for (int i = 0; i < 3; ++i) {
+    if (problems[i] == ns::PlistReadProblem::None || !replaceable(problems[i])) continue;
+    std::string aside;
+    std::optional<PlistValue> salvaged;
+    if (!setAsideDamaged(paths[i], &aside, &salvaged)) continue;
+    // Only entries of titled songs are kept: every key of a day names one.
+    PlistDictionary fresh;
+    for (auto& [number, value] : salvagedEntries(salvaged))
+      if (value.string() && songNumber(number) && intMusic && intMusic->count(number))
+        fresh.emplace(number, value);
+    const size_t kept = fresh.size();
+    if (i == 0 && !aside.empty()) {
+      // Every song with a play or an album entry was tallied at least once
+      // that day: seconds the cut lost come back as that one second.
+      for (int other : {1, 2})
+        if (auto d = cache_.dictionary(paths[other]))
+          for (auto& [number, value] : *d)
+            if (songNumber(number) && intMusic && intMusic->count(number))
+              fresh.emplace(number, "1");
+    }
+    writeFresh(fresh, paths[i], aside, kept);
+  }
 }
 
-namespace {
-
-void createMissingDayFiles(const std::string& dayKey) {
+void RecorderStore::createMissingDayFiles(const std::string& dayKey) {
+  std::vector<std::string> present;
+  // A folder that cannot be listed just now may hold every file: nothing is
+  // written then.
+  int error = 0;
+  if (!listFolder(dayFolderPath(dayKey), &present) &&
+      (ns::itemExistsAtPath(dayFolderPath(dayKey), &error) || error))
+    return;
   const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
                                musicAlbumPath(dayKey)};
   bool folderMade = false;
   for (auto& path : paths) {
-    if (ns::itemExistsAtPath(path)) continue;
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (std::binary_search(present.begin(), present.end(), name)) continue;
     if (!folderMade) folderMade = ns::createDirectoryAtPath(dayFolderPath(dayKey), true);
-    ns::writeToFile(PlistDictionary{}, path);
+    cache_.writeFile(PlistDictionary{}, path);
   }
 }
 
-}  // namespace
+bool SongNumbering::readTitles() {
+  unsaved_.clear();
+  titles_ = cache_.edit(kMusicIntDataPath);
+  return static_cast<bool>(titles_);
+}
 
-bool numberTitle(const std::string& title, SharedDictionary& musicIntFile, StoreCache& cache) {
-  auto saveFile = cache.dictionary(kSaveDataPath);
-  auto intMusicFile = cache.dictionary(kIntMusicDataPath);
-  if (!saveFile || !intMusicFile) return false;
+const std::string* SongNumbering::lookUp(const std::string& title) const {
+  if (titles_)
+    if (const std::string* number = ns::stringForKey(*titles_, title)) return number;
+  auto it = unsaved_.find(title);
+  return it == unsaved_.end() ? nullptr : &it->second;
+}
+
+SongNumbering::Result SongNumbering::assign(const std::string& title) {
+  auto saveFile = cache_.dictionary(kSaveDataPath);
+  StoreCache::Edit intMusic = cache_.edit(kIntMusicDataPath);
+  if (!saveFile || !intMusic || !titles_) return Result::Unreadable;
 
   // The maps as last found consistent are inverse and the counter is past
   // every number: the title is in neither, and the counter is the number.
-  const StoreCache::Numbering before{saveFile, intMusicFile, musicIntFile};
-  const bool consistent = cache.consistent == before;
+  const Files before{saveFile, intMusic.shared(), titles_.shared()};
+  const bool consistent = consistent_ == before;
 
   // A title IntMusicData.plist already names keeps its number: numbering it
   // again would split its records for good.
   if (!consistent)
-    for (auto& [number, value] : *intMusicFile) {
+    for (auto& [number, value] : *intMusic) {
       if (value.string() && *value.string() == title && songNumber(number)) {
-        auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
-        (*musicInt)[title] = number;
-        musicIntFile = musicInt;
-        cache.write(musicInt, kMusicIntDataPath);
-        return true;
+        if (!titles_.set(title, number)) unsaved_[title] = number;
+        return Result::Numbered;
       }
     }
   const std::string* next = ns::stringForKey(*saveFile, "MusicNumber");
+  const int32_t saved = next ? ns::intValue(*next) : 0;
   // A hand-edited or stale counter must never hand out a number again.
-  int32_t n = std::max(next ? ns::intValue(*next) : 0,
-                       consistent ? 0 : nextFreeNumber(intMusicFile.get(), musicIntFile.get()));
-  if (n < 0 || n == INT32_MAX) return false;  // no number left to give
-  std::string number = numberText(n);
+  int32_t n = std::max(saved, consistent ? 0 : nextFreeNumber(&*intMusic, &*titles_));
+  // The number saved but given to neither map was never given out.
+  if (unclaimed_ && n == *unclaimed_ + 1 && nextFreeNumber(&*intMusic, &*titles_) <= *unclaimed_)
+    n = *unclaimed_;
+  if (n < 0 || n == INT32_MAX) return Result::NoNumberLeft;
+  const std::string number = numberText(n);
+  // A map that would outgrow what its readers take is not written at all.
+  const size_t limit = ns::propertyListByteLimit();
+  for (auto [path, key, value] : {std::tuple{kIntMusicDataPath, &number, &title},
+                                  std::tuple{kMusicIntDataPath, &title, &number}}) {
+    auto identity = ns::fileIdentity(path);
+    const size_t size = identity ? static_cast<size_t>(identity->size) : 0;
+    // An empty map grows by its closing tag as well.
+    if (size + ns::serializedEntrySize(*key, *value) + 16 > limit) return Result::MapsFull;
+  }
+
   auto save = std::make_shared<PlistDictionary>(*saveFile);
   (*save)["MusicNumber"] = numberText(n + 1);
-  const bool counted = cache.write(save, kSaveDataPath);
+  const bool counted = saved == n + 1 || cache_.write(save, kSaveDataPath);
+  if (!counted) return Result::Unwritten;  // nothing given out: the files are as they were
   // The maps as kept change in place: with years of titles, copying and
   // writing them out whole would cost a tick many times its budget.
-  const bool titleKept = cache.set(kIntMusicDataPath, intMusicFile, number, title);
-  const bool inPlace = cache.files().holds(kMusicIntDataPath, musicIntFile.get());
-  const bool numberKept = cache.set(kMusicIntDataPath, musicIntFile, title, number);
+  const bool titleKept = intMusic.set(number, title);
+  const bool numberKept = titles_.set(title, number);
+  if (!titleKept && !numberKept) {
+    // Neither map holds the number: it is not given out, and the counter
+    // goes back to it where it can.
+    unclaimed_ = n;
+    cache_.writeFile(*saveFile, kSaveDataPath);
+    consistent_ = {};
+    return Result::Unwritten;
+  }
+  unclaimed_.reset();
   // One new pair and a counter past it keep consistent maps consistent.
-  if (consistent && counted && titleKept && numberKept)
-    cache.consistent = {save, cache.dictionary(kIntMusicDataPath),
-                        cache.dictionary(kMusicIntDataPath)};
+  if (consistent && titleKept && numberKept && saved != n + 1)
+    consistent_ = {save, cache_.dictionary(kIntMusicDataPath),
+                   cache_.dictionary(kMusicIntDataPath)};
   else
-    cache.consistent = {};  // the next tick looks the maps over
-  // Neither map holds the number: nothing may be recorded under it.
-  if (!titleKept && !numberKept) return false;
+    consistent_ = {};  // the next tick looks the maps over
   // With one map written, the next tick completes the other; this tick
   // tallies under the number already.
-  if (numberKept && inPlace) return true;  // musicIntFile was changed in place
-  auto musicInt = std::make_shared<PlistDictionary>(*musicIntFile);
-  (*musicInt)[title] = number;
-  musicIntFile = std::move(musicInt);
-  return true;
+  if (!numberKept) unsaved_[title] = number;
+  return Result::Numbered;
 }
 
-void countPlay(const std::string& dayKey, const std::string& number, StoreCache& cache) {
-  std::string path = musicNumberPath(dayKey);
-  auto file = cache.dictionary(path);
+void RecorderStore::countPlay(const std::string& dayKey, const std::string& number) {
+  StoreCache::Edit file = cache_.edit(musicNumberPath(dayKey));
   if (!file) return;
-  cache.set(path, file, number, incrementedCounter(ns::stringForKey(*file, number)));
+  file.set(number, incrementedCounter(ns::stringForKey(*file, number)));
 }
 
-void tallySecond(const std::string& dayKey, const std::string& number,
-                 const std::string& albumEntry, StoreCache& cache) {
-  auto albums = cache.dictionary(musicAlbumPath(dayKey));
-  auto seconds = cache.dictionary(musicTimePath(dayKey));
-  if (albums && !albums->count(number))
-    cache.set(musicAlbumPath(dayKey), albums, number, albumEntry);
-  if (seconds)
-    cache.set(musicTimePath(dayKey), seconds, number,
-              incrementedCounter(ns::stringForKey(*seconds, number)));
+void RecorderStore::tallySecond(const std::string& dayKey, const std::string& number,
+                                const std::string& albumEntry) {
+  StoreCache::Edit albums = cache_.edit(musicAlbumPath(dayKey));
+  StoreCache::Edit seconds = cache_.edit(musicTimePath(dayKey));
+  if (albums && !albums->count(number)) albums.set(number, albumEntry);
+  if (seconds) seconds.set(number, incrementedCounter(ns::stringForKey(*seconds, number)));
 }
 
 int removeStoreTemporaryFiles() {
@@ -458,12 +646,6 @@ int removeStoreTemporaryFiles() {
   for (auto& day : listFolder(kEverydayDataPath))
     if (isDayKey(day)) removed += ns::removeOrphanedTemporaryFiles(dayFolderPath(day));
   return removed;
-}
-
-void prepareStoreForSampling(StoreCache* cache) {
-  removeStoreTemporaryFiles();
-  repairNumbering(cache);
-  g_dayListingPending = true;
 }
 
 }  // namespace corvane

@@ -10,7 +10,5 @@ const char kNumber4Key[] = "number4";
 const char kMediaTimerKey[] = "MediaTimer";
 const char kCheckTimerKey[] = "CheckTimer";
 const char kCheckNumberKey[] = "CheckNumber";
-const char kAlertShownKey[] = "CorvaneAlertShown";
-const char kRetryAtKey[] = "CorvaneRetryAt";
 
 }  // namespace corvane

@@ -13,9 +13,5 @@ extern const char kNumber4Key[];
 extern const char kMediaTimerKey[];
 extern const char kCheckTimerKey[];
 extern const char kCheckNumberKey[];
-// Set once the failure alert was shown: it is shown once per controller.
-extern const char kAlertShownKey[];
-// While the store cannot be written: the clock time of the next attempt.
-extern const char kRetryAtKey[];
 
 }  // namespace corvane

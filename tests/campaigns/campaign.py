@@ -5,7 +5,8 @@ by a power loss, and handed hostile files; after each, every file is read
 with Python's plistlib and every rule of the store is checked.
 
 usage: campaign.py BUILD_DIR INSTALLER CAMPAIGN [--scale N] [--seed S]
-  CAMPAIGN: kill | crashpoints | faults | powerloss | hostile | all
+  CAMPAIGN: kill | crashpoints | faults | powerloss | hostile | fulldisk | sizelimit | all
+  (sizelimit writes maps of 64 MiB: it runs only when named)
   --scale 1 is the bounded run of the test suite; larger runs more.
 """
 import argparse
@@ -440,6 +441,101 @@ def campaign_faults(tmp):
     return found
 
 
+def campaign_fulldisk(tmp):
+    """The disk is full for a stretch across midnight (every write fails with
+    ENOSPC): the recorder says so once, gives out no song number, and records
+    again, the new day included, once there is room."""
+    if args.sanitized:
+        say("fulldisk: needs the fault shim, skipped in the sanitizer build")
+        return 0
+    events = timeline(args.seed + 5, 3600 * 3)
+    base = new_device(tmp, "fulldisk-base")
+    base.run(START, 600, events)
+    before = read_store(base.store)
+    t0, length = START + 600, 1800  # 23:50 to 00:20
+    total = count_calls(tmp, base, t0, length, events, ops="write")
+    found = 0
+    spells = [(total // 4, 3 * total // 4)] + [(total // 8 * k, total // 8 * k + total // 10)
+                                                for k in range(1, 1 + args.scale)]
+    for first, last in spells:
+        device = clone(tmp, base, "fulldisk")
+        try:
+            _, _, err = device.run(t0, length, events, fault="window:%d:%d" % (first, last),
+                                   ops="write")
+            after = read_store(device.store)
+            check_settled(after, device.store)
+            check_grows(before, after)
+            if err.count("the store cannot be written") != 1:
+                raise Failure("the failure was told %d times" %
+                              err.count("the store cannot be written"))
+            if err.count("the store can be written again") != 1:
+                raise Failure("the end of the failure was not noticed")
+            numbers = [int(n) for n in after["IntMusicData"]]
+            if int(after["SaveData"]["MusicNumber"]) != max(numbers, default=-1) + 1:
+                raise Failure("song numbers were used up: MusicNumber %s, highest %d" %
+                              (after["SaveData"]["MusicNumber"], max(numbers, default=-1)))
+            last_day = max(after["days"])
+            if not any(int(v) for v in after["days"][last_day].get("MusicTime", {}).values()):
+                raise Failure("nothing was recorded on %s once there was room" % last_day)
+        except Failure as e:
+            found += 1
+            say("fulldisk writes %d to %d: %s" % (first, last, e))
+    say("fulldisk: %d spells of a full disk; %d problems" % (len(spells), found))
+    return found
+
+
+def campaign_sizelimit(tmp):
+    """Title maps grown to the size the readers take (64 MiB): the recorder
+    numbers no title past it, says so once, keeps recording the known
+    titles, and every reader still reads the maps."""
+    limit = 64 << 20
+    device = new_device(tmp, "sizelimit")
+    os.makedirs(device.store, exist_ok=True)
+    title = lambda i: ("%06d" % i) + "\u6f22" * 250  # 256 characters, 756 bytes
+    count = 84000 - 12  # leaves room for about a dozen more
+    intmusic = {str(i): title(i) for i in range(count)}
+    musicint = {t: n for n, t in intmusic.items()}
+    for name, value in [("IntMusicData", intmusic), ("MusicIntData", musicint),
+                        ("SaveData", {"MusicNumber": str(count)})]:
+        with open(os.path.join(device.store, name + ".plist"), "wb") as f:
+            plistlib.dump(value, f, sort_keys=True)
+    sizes = [os.path.getsize(os.path.join(device.store, n + ".plist"))
+             for n in ("IntMusicData", "MusicIntData")]
+    say("sizelimit: maps of %d and %d bytes" % tuple(sizes))
+    events, t = [], START
+    for i in range(40):
+        events.append((t, {"title": title(count + i), "album": "A", "artist": "B",
+                           "position": 5.0, "playing": True}))
+        t += 3
+    events.append((t, {"title": title(0), "album": "A", "artist": "B", "position": 5.0,
+                       "playing": True}))
+    found = 0
+    try:
+        _, _, err = device.run(START, 180, events, timeout=600)
+        after = read_store(device.store)  # plistlib reads every file
+        check_settled(after, device.store)
+        for name in ("IntMusicData", "MusicIntData"):
+            size = os.path.getsize(os.path.join(device.store, name + ".plist"))
+            if size > limit:
+                raise Failure("%s grew to %d bytes" % (name, size))
+        numbered = len(after["IntMusicData"]) - count
+        if not 0 < numbered < 40:
+            raise Failure("%d new titles numbered" % numbered)
+        if err.count("size limit") != 1:
+            raise Failure("the limit was told %d times" % err.count("size limit"))
+        day = max(after["days"])
+        if int(after["days"][day]["MusicTime"].get("0", "0")) < 30:
+            raise Failure("the known title stopped being recorded")
+        # A restart reads the maps whole: nothing is set aside.
+        device.run(START + 200, 5, events[-1:], timeout=600)
+        check_settled(read_store(device.store), device.store)
+        say("sizelimit: %d new titles numbered before the limit" % numbered)
+    except Failure as e:
+        found += 1
+        say("sizelimit: %s" % e)
+    return found
+
+
 def materialize(ops, cut, target):
     """The store after a power loss once the first cut calls were made: what
     was written but not synced is gone, and so is every name change in a
@@ -708,8 +804,10 @@ def main():
     args.lenient_types = False
     campaigns = {"kill": campaign_kill, "crashpoints": campaign_crashpoints,
                  "faults": campaign_faults, "powerloss": campaign_powerloss,
-                 "hostile": campaign_hostile}
-    names = list(campaigns) if args.campaign == "all" else [args.campaign]
+                 "hostile": campaign_hostile, "fulldisk": campaign_fulldisk,
+                 "sizelimit": campaign_sizelimit}
+    names = ([n for n in campaigns if n != "sizelimit"] if args.campaign == "all"
+             else [args.campaign])
     found = 0
     for name in names:
         with tempfile.TemporaryDirectory(prefix="corvane-campaign-") as tmp:

@@ -71,6 +71,30 @@ TEST(Files, ReadNeverWaitsOnAPipeOrADevice) {
   EXPECT_TRUE(itemExistsAtPath("/loop") && !fileExistsAtPath("/loop"));
 }
 
+TEST(Files, ALinkWhereAFolderShouldBeLeadsNowhere) {
+  testsupport::TempDeviceRoot root;
+  fs::create_directories(root.host("/elsewhere"));
+  testsupport::writeHostFile(root.host("/elsewhere/f"), "theirs");
+  fs::create_directory_symlink(root.host("/elsewhere"), root.host("/linked"));
+  EXPECT_FALSE(writeFileAtomically("/linked/f", "mine"));
+  EXPECT_FALSE(writeFileAtomically("/linked/new", "mine"));
+  EXPECT_FALSE(readFileAtPath("/linked/f"));
+  EXPECT_FALSE(fileIdentity("/linked/f"));
+  EXPECT_FALSE(itemExistsAtPath("/linked/f"));
+  EXPECT_FALSE(moveItemAtPath("/linked/f", "/g"));
+  EXPECT_FALSE(createDirectoryAtPath("/linked/sub", true));
+  EXPECT_TRUE(isNonFolderAtPath("/linked"));
+  EXPECT_FALSE(isDirectoryAtPath("/linked"));
+  EXPECT_EQ(testsupport::readHostFile(root.host("/elsewhere/f")), "theirs");
+  EXPECT_FALSE(fs::exists(root.host("/elsewhere/new")));
+  // A link in place of a file is replaced by the write, never written through.
+  fs::create_directories(root.host("/real"));
+  fs::create_symlink(root.host("/elsewhere/f"), root.host("/real/f"));
+  EXPECT_TRUE(writeFileAtomically("/real/f", "mine"));
+  EXPECT_EQ(testsupport::readHostFile(root.host("/elsewhere/f")), "theirs");
+  EXPECT_FALSE(fs::is_symlink(root.host("/real/f")));
+}
+
 TEST(Files, MoveNeverReplacesAnything) {
   testsupport::TempDeviceRoot root;
   testsupport::writeHostFile(root.host("/a"), "A");

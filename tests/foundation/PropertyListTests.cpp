@@ -248,6 +248,50 @@ TEST(PropertyListReader, RandomMutationsNeverCrash) {
   EXPECT_GT(accepted, 0);
 }
 
+TEST(PropertyListReader, ACutDocumentStillGivesTheEntriesBeforeTheCut) {
+  const PlistDictionary whole{{"0", "3"}, {"1", "12"}, {"2", "7"}};
+  const std::string text = serializePropertyList(whole);
+  for (size_t n = 0; n <= text.size(); ++n) {
+    auto salvaged = salvagePropertyList(text.substr(0, n));
+    const PlistDictionary got =
+        salvaged && salvaged->dictionary() ? *salvaged->dictionary() : PlistDictionary{};
+    for (auto& [key, value] : whole) {
+      const size_t end = text.find("</string>", text.find("<key>" + key + "</key>")) + 9;
+      if (end <= n) {
+        EXPECT_EQ(got.at(key), value) << n;
+      } else {
+        EXPECT_FALSE(got.count(key)) << n;
+      }
+    }
+  }
+  EXPECT_EQ(*salvagePropertyList(text + "garbage"), PlistValue(whole));
+  EXPECT_EQ(*salvagePropertyList("<plist><array><string>a</string><string>b</str"),
+            PlistValue(PlistArray{"a"}));
+  EXPECT_FALSE(salvagePropertyList("not a property list"));
+}
+
+TEST(PropertyListFiles, NothingIsWrittenThatTheReadersWouldRefuse) {
+  testsupport::TempDeviceRoot root;
+  setPropertyListByteLimit(400);
+  const PlistDictionary small{{"k", "v"}};
+  ASSERT_TRUE(writeToFile(small, "/d.plist"));
+  errno = 0;
+  EXPECT_FALSE(writeToFile(PlistDictionary{{"k", std::string(400, 'v')}}, "/d.plist"));
+  EXPECT_EQ(errno, EFBIG);
+  EXPECT_EQ(*dictionaryWithContentsOfFile("/d.plist"), small);
+  // What another tool made too large is whole, not damaged; junk is damaged.
+  testsupport::writeHostFile(root.host("/big.plist"), serializePropertyList(small) +
+                                                          std::string(400, '\n'));
+  PlistReadProblem problem = PlistReadProblem::None;
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/big.plist", &problem));
+  EXPECT_EQ(problem, PlistReadProblem::TooLarge);
+  testsupport::writeHostFile(root.host("/junk.plist"), std::string(800, '\0'));
+  EXPECT_FALSE(dictionaryWithContentsOfFile("/junk.plist", &problem));
+  EXPECT_EQ(problem, PlistReadProblem::Damaged);
+  setPropertyListByteLimit(0);
+  EXPECT_TRUE(dictionaryWithContentsOfFile("/big.plist"));
+}
+
 TEST(PropertyListFiles, MissingDamagedOrWrongRootReadsAsNothing) {
   testsupport::TempDeviceRoot root;
   ASSERT_TRUE(writeToFile(PlistArray{"2015-03-05"}, "/a.plist"));

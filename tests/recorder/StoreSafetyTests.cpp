@@ -73,7 +73,7 @@ TEST_F(StoreSafety, ANumberingCutShortIsCompletedNeverRepeated) {
   // A crash between the two maps: U has a number in IntMusicData.plist only.
   ASSERT_TRUE(ns::writeToFile(ns::PlistDictionary{{"MusicNumber", "2"}}, kSaveDataPath));
   ASSERT_TRUE(ns::writeToFile(ns::PlistDictionary{{"0", "T"}, {"1", "U"}}, kIntMusicDataPath));
-  prepareStoreForSampling();
+  prepareSampling(controller);
   expectConsistentNumbering();
   ticks("U", 6);
   EXPECT_EQ(numberOf("U"), "1");
@@ -127,10 +127,11 @@ TEST_F(StoreSafety, UnreadableFilesAreSetAsideNeverOverwritten) {
   EXPECT_TRUE(
       log.contains("MusicTime.plist could not be read; set aside as "
                    "/var/mobile/Documents/Corvane/EverydayData/2015-03-05/"
-                   "MusicTime.plist.unreadable-20150305-120004"));
+                   "MusicTime.plist.unreadable-20150305-120004; 0 entries kept"));
   EXPECT_EQ(log.lines().size(), 2u);
   EXPECT_EQ(value(kIntMusicDataPath, "0"), "T");  // rebuilt from the other map
-  EXPECT_EQ(seconds("0"), "1");
+  // The cut took T's seconds; its album entry still vouches for one.
+  EXPECT_EQ(seconds("0"), "2");
 
   // A second set-aside in the same second keeps the first.
   writeHostFile(root.host(musicTimePath(today())), "again");
@@ -186,7 +187,7 @@ TEST_F(StoreSafety, ADayWhoseListingFailedIsListedOnceItCanBe) {
     ticks("T", 2);
   }
   clock.advance(86400);
-  prepareStoreForSampling();
+  prepareSampling(controller);
   tick("T");
   EXPECT_EQ(ns::arrayWithContentsOfFile(kDateArrayPath),
             (ns::PlistArray{"2015-03-05", "2015-03-06", "2015-03-07", "2015-03-08"}));

@@ -1,6 +1,8 @@
 // The SpringBoard program's command line and its start.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "SpringBoard/Shell.h"
@@ -33,6 +35,26 @@ TEST(ShellOptions, RefusesWhatItCannotUse) {
     EXPECT_FALSE(parse(args, &options, &error)) << args[0];
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(ShellOptions, AStartTheClocksSkipIsRefusedNotShifted) {
+  const char* before = std::getenv("TZ");
+  const std::string saved = before ? before : "";
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  ShellOptions options;
+  std::string error;
+  // 02:00 to 03:00 does not exist on that day; mktime would give 03:30.
+  EXPECT_FALSE(parse({"--virtual", "--start", "2015-03-29T02:30:00"}, &options, &error));
+  EXPECT_NE(error.find("daylight-saving"), std::string::npos) << error;
+  EXPECT_TRUE(parse({"--virtual", "--start", "2015-03-29T03:30:00"}, &options, &error));
+  // The hour that comes twice in autumn is a real time.
+  EXPECT_TRUE(parse({"--virtual", "--start", "2015-10-25T02:30:00"}, &options, &error));
+  if (before)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }
 
 class ShellProgram : public testing::Test {

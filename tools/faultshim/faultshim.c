@@ -6,6 +6,8 @@
 //   CORVANE_FAULT        count:FILE   write the number of counted calls to FILE at exit
 //                        once:K       the K-th counted call fails
 //                        always:K     every counted call from the K-th on fails
+//                        window:K:L   the K-th to the L-th counted calls fail (a disk
+//                                     full for a while)
 //                        crash:K      the process is killed (SIGKILL) at the K-th
 //                        record:DIR   log every call to DIR/ops, with the content
 //                                     of each file at each fsync (power-loss model)
@@ -26,11 +28,12 @@
 enum Op { OP_OPEN, OP_WRITE, OP_FSYNC, OP_RENAME, OP_MKDIR, OP_COUNT };
 static const char* const kOpNames[OP_COUNT] = {"open", "write", "fsync", "rename", "mkdir"};
 
-enum Mode { MODE_OFF, MODE_COUNT, MODE_ONCE, MODE_ALWAYS, MODE_CRASH, MODE_RECORD };
+enum Mode { MODE_OFF, MODE_COUNT, MODE_ONCE, MODE_ALWAYS, MODE_WINDOW, MODE_CRASH, MODE_RECORD };
 
 static int g_ready;
 static enum Mode g_mode;
 static long g_at;
+static long g_until;
 static long g_counted;
 static int g_ops[OP_COUNT];
 static int g_nosync;
@@ -73,6 +76,11 @@ static void setup(void) {
     g_at = atol(colon + 1);
     if (kind == 4 && !strncmp(fault, "once", 4)) g_mode = MODE_ONCE;
     if (kind == 6 && !strncmp(fault, "always", 6)) g_mode = MODE_ALWAYS;
+    if (kind == 6 && !strncmp(fault, "window", 6)) {
+      const char* second = strchr(colon + 1, ':');
+      g_mode = MODE_WINDOW;
+      g_until = second ? atol(second + 1) : g_at;
+    }
     if (kind == 5 && !strncmp(fault, "crash", 5)) g_mode = MODE_CRASH;
   }
 }
@@ -106,6 +114,8 @@ static int injected(enum Op op) {
       return n == g_at;
     case MODE_ALWAYS:
       return n >= g_at;
+    case MODE_WINDOW:
+      return n >= g_at && n <= g_until;
     case MODE_CRASH:
       if (n == g_at) raise(SIGKILL);
       return 0;
@@ -140,17 +150,32 @@ static void remember(int fd, const char* path) {
   g_fdPath[fd] = underRoot(path) ? strdup(path) : NULL;
 }
 
+static const char* tracked(int fd);
+
+// The host path a call names: a relative path is taken from the folder
+// descriptor (or the working folder) it is relative to.
+static const char* resolveAt(int dirfd, const char* path, char* full, size_t size) {
+  if (!path || path[0] == '/') return path;
+  char base[2048];
+  if (dirfd == AT_FDCWD) {
+    if (!getcwd(base, sizeof base)) return path;
+  } else if (tracked(dirfd)) {
+    snprintf(base, sizeof base, "%s", tracked(dirfd));
+  } else {
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", dirfd);
+    ssize_t n = readlink(link, base, sizeof base - 1);
+    if (n <= 0) return path;
+    base[n] = 0;
+  }
+  snprintf(full, size, "%s/%s", base, path);
+  return full;
+}
+
 static int openCommon(int dirfd, const char* path, int flags, mode_t mode, int at) {
   setup();
   char full[4096];
-  const char* host = path;
-  if (path && path[0] != '/' && dirfd == AT_FDCWD) {
-    char cwd[2048];
-    if (getcwd(cwd, sizeof cwd)) {
-      snprintf(full, sizeof full, "%s/%s", cwd, path);
-      host = full;
-    }
-  }
+  const char* host = resolveAt(dirfd, path, full, sizeof full);
   if (underRoot(host) && injected(OP_OPEN)) {
     errno = EIO;
     return -1;
@@ -301,12 +326,43 @@ int rename(const char* from, const char* to) {
 int renameat2(int fromfd, const char* from, int tofd, const char* to, unsigned flags) {
   setup();
   REAL(renameat2, renameat2_fn);
-  if (underRoot(to) && injected(OP_RENAME)) {
+  char fromFull[4096], toFull[4096];
+  const char* fromHost = resolveAt(fromfd, from, fromFull, sizeof fromFull);
+  const char* toHost = resolveAt(tofd, to, toFull, sizeof toFull);
+  if (underRoot(toHost) && injected(OP_RENAME)) {
     errno = EIO;
     return -1;
   }
   int r = real_renameat2(fromfd, from, tofd, to, flags);
-  if (r == 0 && underRoot(to)) note("rename", from, to);
+  if (r == 0 && underRoot(toHost)) note("rename", fromHost, toHost);
+  return r;
+}
+
+typedef int (*renameat_fn)(int, const char*, int, const char*);
+typedef int (*unlinkat_fn)(int, const char*, int);
+
+int renameat(int fromfd, const char* from, int tofd, const char* to) {
+  setup();
+  REAL(renameat, renameat_fn);
+  char fromFull[4096], toFull[4096];
+  const char* fromHost = resolveAt(fromfd, from, fromFull, sizeof fromFull);
+  const char* toHost = resolveAt(tofd, to, toFull, sizeof toFull);
+  if (underRoot(toHost) && injected(OP_RENAME)) {
+    errno = EIO;
+    return -1;
+  }
+  int r = real_renameat(fromfd, from, tofd, to);
+  if (r == 0 && underRoot(toHost)) note("rename", fromHost, toHost);
+  return r;
+}
+
+int unlinkat(int dirfd, const char* path, int flags) {
+  setup();
+  REAL(unlinkat, unlinkat_fn);
+  char full[4096];
+  const char* host = resolveAt(dirfd, path, full, sizeof full);
+  int r = real_unlinkat(dirfd, path, flags);
+  if (r == 0 && underRoot(host)) note("unlink", host, NULL);
   return r;
 }
 

@@ -28,9 +28,11 @@ void setError(std::string* error, std::string text) {
   if (error) *error = std::move(text);
 }
 
+// A folder itself, not a link to one: a link where a folder should be is
+// something in the way.
 bool isDirectory(const std::string& host) {
   struct stat st;
-  return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Retries a system call interrupted by a signal.
@@ -51,6 +53,15 @@ class Fd {
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+  Fd& operator=(Fd&& o) noexcept {
+    if (this != &o) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = o.fd_;
+      o.fd_ = -1;
+    }
+    return *this;
+  }
   int get() const { return fd_; }
   // Closes now and reports the result (a failed close can mean lost data).
   int close() {
@@ -137,10 +148,58 @@ FileIdentity identityOf(const struct stat& st) {
 
 }  // namespace
 
+namespace {
+
+// The folder holding a device path's last component, opened from the device
+// root without following a link anywhere below the root, and that
+// component's name. -1 with errno set when a folder on the way is missing,
+// not a folder, or a link (ELOOP), or the path names no file (EISDIR).
+Fd openParent(std::string_view devicePath, std::string* leaf) {
+  if (hostPath(devicePath).empty()) {
+    errno = EINVAL;
+    return Fd(-1);
+  }
+  std::vector<std::string_view> parts;
+  for (size_t start = 1; start <= devicePath.size();) {
+    size_t end = devicePath.find('/', start);
+    if (end == std::string_view::npos) end = devicePath.size();
+    if (end > start && devicePath.substr(start, end - start) != ".")
+      parts.push_back(devicePath.substr(start, end - start));
+    start = end + 1;
+  }
+  if (parts.empty()) {
+    errno = EISDIR;
+    return Fd(-1);
+  }
+  Fd folder(
+      retry([&] { return ::open(deviceRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  for (size_t i = 0; i + 1 < parts.size() && folder.get() >= 0; ++i) {
+    const std::string name(parts[i]);
+    Fd next(retry([&] {
+      return ::openat(folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }));
+    if (next.get() < 0) {
+      // A link in place of a folder is no folder: what is below it is not there.
+      const int err = errno == ELOOP ? ENOTDIR : errno;
+      folder = std::move(next);
+      errno = err;
+      break;
+    }
+    folder = std::move(next);
+  }
+  if (folder.get() >= 0) *leaf = std::string(parts.back());
+  return folder;
+}
+
+}  // namespace
+
 std::optional<FileIdentity> fileIdentity(const std::string& devicePath) {
-  std::string host = hostPath(devicePath);
+  std::string leaf;
+  Fd folder = openParent(devicePath, &leaf);
   struct stat st {};
-  if (host.empty() || ::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (folder.get() < 0 || ::fstatat(folder.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(st.st_mode))
+    return std::nullopt;
   return identityOf(st);
 }
 
@@ -227,44 +286,71 @@ bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateD
   return isDirectory(host);
 }
 
+namespace {
+
+// lstat of a device path whose folders are reached without following links.
+bool statItem(const std::string& devicePath, struct stat* st, int flags = AT_SYMLINK_NOFOLLOW) {
+  std::string leaf;
+  Fd folder = openParent(devicePath, &leaf);
+  return folder.get() >= 0 && ::fstatat(folder.get(), leaf.c_str(), st, flags) == 0;
+}
+
+}  // namespace
+
 bool itemExistsAtPath(const std::string& devicePath) {
-  const std::string host = hostPath(devicePath);
   struct stat st;
-  return !host.empty() && ::lstat(host.c_str(), &st) == 0;
+  return statItem(devicePath, &st);
+}
+
+bool itemExistsAtPath(const std::string& devicePath, int* error) {
+  struct stat st;
+  const bool there = statItem(devicePath, &st);
+  if (error) *error = there || errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+  return there;
+}
+
+bool isNonFolderAtPath(const std::string& devicePath) {
+  struct stat st;
+  return statItem(devicePath, &st) && !S_ISDIR(st.st_mode);
 }
 
 bool isDirectoryAtPath(const std::string& devicePath) {
-  const std::string host = hostPath(devicePath);
-  return !host.empty() && isDirectory(host);
+  struct stat st;
+  if (devicePath.find_first_not_of('/') == std::string::npos)  // the device root itself
+    return isDirectory(deviceRoot());
+  return statItem(devicePath, &st) && S_ISDIR(st.st_mode);
 }
 
 bool moveItemAtPath(const std::string& from, const std::string& to) {
-  const std::string hostFrom = hostPath(from);
-  const std::string hostTo = hostPath(to);
-  if (hostFrom.empty() || hostTo.empty()) {
-    errno = EINVAL;
-    return false;
-  }
-  if (::renameat2(AT_FDCWD, hostFrom.c_str(), AT_FDCWD, hostTo.c_str(), RENAME_NOREPLACE) != 0) {
+  std::string leafFrom, leafTo;
+  Fd folderFrom = openParent(from, &leafFrom);
+  if (folderFrom.get() < 0) return false;
+  Fd folderTo = openParent(to, &leafTo);
+  if (folderTo.get() < 0) return false;
+  if (::renameat2(folderFrom.get(), leafFrom.c_str(), folderTo.get(), leafTo.c_str(),
+                  RENAME_NOREPLACE) != 0) {
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system without the no-replace flag: check, then rename.
     struct stat st;
-    if (::lstat(hostTo.c_str(), &st) == 0) {
+    if (::fstatat(folderTo.get(), leafTo.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       errno = EEXIST;
       return false;
     }
-    if (::rename(hostFrom.c_str(), hostTo.c_str()) != 0) return false;
+    if (::renameat(folderFrom.get(), leafFrom.c_str(), folderTo.get(), leafTo.c_str()) != 0)
+      return false;
   }
   syncDeferred();
-  syncFolder(parentOf(hostTo));
-  if (parentOf(hostTo) != parentOf(hostFrom)) syncFolder(parentOf(hostFrom));
+  ::fsync(folderTo.get());
+  struct stat a, b;
+  if (::fstat(folderFrom.get(), &a) == 0 && ::fstat(folderTo.get(), &b) == 0 &&
+      (a.st_dev != b.st_dev || a.st_ino != b.st_ino))
+    ::fsync(folderFrom.get());
   return true;
 }
 
 bool fileExistsAtPath(const std::string& devicePath) {
-  const std::string host = hostPath(devicePath);
   struct stat st;
-  return !host.empty() && ::stat(host.c_str(), &st) == 0;
+  return statItem(devicePath, &st, 0);
 }
 
 std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t maxBytes) {
@@ -278,11 +364,16 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
     errno = err;
     return std::nullopt;
   };
-  const std::string host = hostPath(devicePath);
-  if (host.empty()) return failWith(EINVAL);
+  std::string leaf;
+  Fd folder = openParent(devicePath, &leaf);
+  if (folder.get() < 0) return failWith(errno);
   // Never waits: a named pipe or a device in place of a file would block an
-  // open without O_NONBLOCK for ever; they are refused below.
-  Fd fd(retry([&] { return ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); }));
+  // open without O_NONBLOCK for ever; they are refused below. A link is
+  // never followed out of the device.
+  Fd fd(retry([&] {
+    return ::openat(folder.get(), leaf.c_str(),
+                    O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+  }));
   if (fd.get() < 0) return failWith(errno);
   struct stat st;
   if (::fstat(fd.get(), &st) != 0) return failWith(errno);
@@ -307,6 +398,28 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
   }
   bytes.resize(done);
   if (error) *error = 0;
+  return bytes;
+}
+
+std::optional<std::string> readFileHeadAtPath(const std::string& devicePath, size_t maxBytes) {
+  std::string leaf;
+  Fd folder = openParent(devicePath, &leaf);
+  if (folder.get() < 0) return std::nullopt;
+  Fd fd(retry([&] {
+    return ::openat(folder.get(), leaf.c_str(),
+                    O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+  }));
+  struct stat st;
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  std::string bytes(maxBytes, '\0');
+  size_t done = 0;
+  while (done < maxBytes) {
+    const ssize_t n = retry([&] { return ::read(fd.get(), bytes.data() + done, maxBytes - done); });
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
   return bytes;
 }
 
@@ -344,46 +457,34 @@ bool writeFileAtomically(const std::string& devicePath, std::string_view bytes,
   return writeFileAtomically(devicePath, bytes, error, nullptr);
 }
 
-bool writeFileAtomically(const std::string& devicePath, std::string_view bytes, std::string* error,
-                         std::optional<FileIdentity>* written) {
-  if (written) written->reset();
-  if (const WriteFaultHook& hook = writeFaultHook())
-    if (int err = hook(devicePath)) {
-      setError(error, "cannot write " + devicePath + ": " + errorText(err));
-      errno = err;
-      return false;
-    }
-  const std::string host = hostPath(devicePath);
-  if (host.empty()) {
-    setError(error, "invalid device path: " + devicePath);
-    return false;
-  }
-  return writeHostFileAtomically(host, bytes, error, written);
-}
+namespace {
 
-bool writeHostFileAtomically(const std::string& host, std::string_view bytes, std::string* error,
-                             std::optional<FileIdentity>* written) {
-  if (written) written->reset();
-  const std::string folder = parentOf(host);
-
+// The atomic write inside an open folder: the temporary file, the rename and
+// the check of what is at the name afterwards never follow a link.
+bool writeInFolder(int folder, const std::string& leaf, const std::string& host,
+                   const std::string& shown, std::string_view bytes, std::string* error,
+                   std::optional<FileIdentity>* written) {
   std::string temp;
   int fdNumber = -1;
   for (int attempt = 0; attempt < 16 && fdNumber < 0; ++attempt) {
-    temp = folder + "/" + temporaryName();
-    fdNumber =
-        retry([&] { return ::open(temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644); });
+    temp = temporaryName();
+    fdNumber = retry([&] {
+      return ::openat(folder, temp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW,
+                      0644);
+    });
     if (fdNumber < 0 && errno != EEXIST) break;
   }
   if (fdNumber < 0) {
-    setError(error, "cannot create a temporary file in " + folder + ": " + errorText(errno));
+    setError(error, "cannot create a temporary file for " + shown + ": " + errorText(errno));
     return false;
   }
   Fd fd(fdNumber);
 
   const auto abandon = [&](const std::string& what, int err) {
     if (fd.get() >= 0) fd.close();
-    ::unlink(temp.c_str());
-    setError(error, what + " " + host + ": " + errorText(err));
+    ::unlinkat(folder, temp.c_str(), 0);
+    setError(error, what + " " + shown + ": " + errorText(err));
+    errno = err;
     return false;
   };
 
@@ -398,31 +499,78 @@ bool writeHostFileAtomically(const std::string& host, std::string_view bytes, st
   // cut keeps the version before it. A new file is synced at once with its
   // folder, as anything written later may need it.
   struct stat existing {};
-  const bool replacing = ::lstat(host.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  const bool replacing = ::fstatat(folder, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         S_ISREG(existing.st_mode);
   if (!replacing && ::fsync(fd.get()) != 0) return abandon("cannot flush", errno);
   struct stat before {};
   const bool stated = written && ::fstat(fd.get(), &before) == 0;
   if (fd.close() != 0) return abandon("cannot close", errno);
-  if (::rename(temp.c_str(), host.c_str()) != 0) return abandon("cannot replace", errno);
+  if (::renameat(folder, temp.c_str(), folder, leaf.c_str()) != 0)
+    return abandon("cannot replace", errno);
 
   // The rename changes the change time: the file at the path is ours when
   // everything else is still what the temporary file had.
   struct stat after {};
-  if (stated && ::stat(host.c_str(), &after) == 0 && S_ISREG(after.st_mode) &&
-      after.st_dev == before.st_dev && after.st_ino == before.st_ino &&
+  if (stated && ::fstatat(folder, leaf.c_str(), &after, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(after.st_mode) && after.st_dev == before.st_dev && after.st_ino == before.st_ino &&
       after.st_size == before.st_size && after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
       after.st_mtim.tv_nsec == before.st_mtim.tv_nsec)
     *written = identityOf(after);
 
   if (replacing) {
-    defer(host, folder);
+    defer(host, parentOf(host));
     return true;
   }
   // Makes the rename itself durable. The new content is already in place, so
   // a file system that cannot sync folders does not make the write fail.
   syncDeferred();
-  syncFolder(folder);
+  ::fsync(folder);
   return true;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& devicePath, std::string_view bytes, std::string* error,
+                         std::optional<FileIdentity>* written) {
+  if (written) written->reset();
+  if (const WriteFaultHook& hook = writeFaultHook())
+    if (int err = hook(devicePath)) {
+      setError(error, "cannot write " + devicePath + ": " + errorText(err));
+      errno = err;
+      return false;
+    }
+  if (hostPath(devicePath).empty()) {
+    setError(error, "invalid device path: " + devicePath);
+    errno = EINVAL;
+    return false;
+  }
+  // The folders on the way are opened without following links, so a link
+  // planted where a store folder should be never leads a write outside.
+  std::string leaf;
+  Fd folder = openParent(devicePath, &leaf);
+  if (folder.get() < 0) {
+    const int err = errno;
+    setError(error, "cannot open the folder of " + devicePath + ": " + errorText(err));
+    errno = err;
+    return false;
+  }
+  return writeInFolder(folder.get(), leaf, hostPath(devicePath), devicePath, bytes, error, written);
+}
+
+bool writeHostFileAtomically(const std::string& host, std::string_view bytes, std::string* error,
+                             std::optional<FileIdentity>* written) {
+  if (written) written->reset();
+  const std::string folderPath = parentOf(host);
+  Fd folder(retry([&] { return ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+  if (folder.get() < 0) {
+    const int err = errno;
+    setError(error, "cannot create a temporary file in " + folderPath + ": " + errorText(err));
+    errno = err;
+    return false;
+  }
+  const size_t slash = host.rfind('/');
+  return writeInFolder(folder.get(), slash == std::string::npos ? host : host.substr(slash + 1),
+                       host, host, bytes, error, written);
 }
 
 void syncDeferredWrites() {

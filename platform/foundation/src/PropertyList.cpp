@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -127,7 +128,7 @@ class Reader {
 
   std::optional<PlistValue> parse(std::string_view xml) {
     XML_Parser p = parser_.get();
-    if (!p || xml.size() > kMaxPropertyListBytes || xml.size() > size_t(INT_MAX)) return {};
+    if (!p || xml.size() > propertyListByteLimit() || xml.size() > size_t(INT_MAX)) return {};
     XML_SetUserData(p, this);
     XML_SetElementHandler(p, &Reader::onStart, &Reader::onEnd);
     XML_SetCharacterDataHandler(p, &Reader::onText);
@@ -142,6 +143,18 @@ class Reader {
     const XML_Status status = XML_Parse(p, xml.data(), static_cast<int>(xml.size()), XML_TRUE);
     if (status != XML_STATUS_OK || failed_ || !root_) return {};
     return std::move(root_);
+  }
+
+  // After a failed parse: the root as far as it was completed.
+  std::optional<PlistValue> partialRoot() {
+    if (root_) return std::move(root_);
+    if (stack_.size() >= 2 && stack_[0].type == Type::Plist) {
+      Frame& top = stack_[1];
+      if (top.type == Type::Dict) return PlistValue(std::move(top.dict));
+      if (top.type == Type::Array) return PlistValue(std::move(top.array));
+    }
+    if (!stack_.empty() && stack_[0].plistValue) return std::move(stack_[0].plistValue);
+    return std::nullopt;
   }
 
  private:
@@ -624,7 +637,7 @@ std::optional<PlistValue> parsePropertyListInGeneral(std::string_view xml) {
 
 std::optional<PlistValue> parsePropertyList(std::string_view xml) {
   try {
-    if (xml.size() > kMaxPropertyListBytes) return std::nullopt;
+    if (xml.size() > propertyListByteLimit()) return std::nullopt;
     // The store's own files need no general XML parser.
     if (std::optional<PlistValue> value = parseLaidOut(xml)) return value;
   } catch (...) {
@@ -636,7 +649,7 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml) {
 std::optional<PlistDictionaryText> PlistDictionaryText::fromText(std::string text) {
   PlistDictionaryText result;
   try {
-    if (text.size() <= kMaxPropertyListBytes) {
+    if (text.size() <= propertyListByteLimit()) {
       std::vector<uint32_t> keys;
       RawText previous;
       bool sorted = true;
@@ -661,7 +674,43 @@ std::optional<PlistDictionaryText> PlistDictionaryText::fromText(std::string tex
   }
 }
 
+std::optional<PlistValue> salvagePropertyList(std::string_view xml) {
+  try {
+    Reader reader;
+    if (auto whole = reader.parse(xml)) return whole;
+    return reader.partialRoot();
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 namespace {
+std::atomic<size_t> g_byteLimit{kMaxPropertyListBytes};
+}  // namespace
+
+size_t propertyListByteLimit() {
+  return g_byteLimit.load(std::memory_order_relaxed);
+}
+
+void setPropertyListByteLimit(size_t bytes) {
+  g_byteLimit.store(bytes ? std::min(bytes, kMaxPropertyListBytes) : kMaxPropertyListBytes,
+                    std::memory_order_relaxed);
+}
+
+namespace {
+
+// A file over the size limit is kept whole unless its start shows it is no
+// property list at all (zeros, binary junk): then it is damaged like any other.
+PlistReadProblem largeFileProblem(const std::string& devicePath) {
+  std::optional<std::string> head = readFileHeadAtPath(devicePath, 4096);
+  if (!head) return PlistReadProblem::Unavailable;
+  std::string_view text = *head;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  const bool looksLikeXml = first != std::string_view::npos && text[first] == '<' &&
+                            text.find('\0') == std::string_view::npos;
+  return looksLikeXml ? PlistReadProblem::TooLarge : PlistReadProblem::Damaged;
+}
 
 // The text of the element that starts at offset, up to the '<' ending it.
 RawText rawTextAt(std::string_view text, size_t offset) {
@@ -705,9 +754,10 @@ namespace {
 std::optional<std::string> readPropertyListBytes(const std::string& devicePath,
                                                  PlistReadProblem* problem) {
   int error = 0;
-  std::optional<std::string> bytes = readFileAtPath(devicePath, kMaxPropertyListBytes, &error);
+  std::optional<std::string> bytes = readFileAtPath(devicePath, propertyListByteLimit(), &error);
   if (!bytes)
     *problem = error == ENOENT || error == ENOTDIR ? PlistReadProblem::Missing
+               : error == EFBIG                    ? largeFileProblem(devicePath)
                : isTransientError(error)           ? PlistReadProblem::Unavailable
                                                    : PlistReadProblem::Damaged;
   return bytes;
@@ -1038,6 +1088,10 @@ std::string valueText(const PlistValue& value) {
 
 }  // namespace
 
+size_t serializedEntrySize(std::string_view key, const std::string& value) {
+  return entryText(key, PlistValue(value)).size();
+}
+
 std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& dictionary,
                                   PlistDictionary::const_iterator entry,
                                   const std::string* previous) {
@@ -1125,7 +1179,12 @@ bool writeRoot(const T& root, const std::string& devicePath,
                std::optional<FileIdentity>* written = nullptr) {
   if (written) written->reset();
   try {
-    return writeFileAtomically(devicePath, serializeRoot(root), nullptr, written);
+    const std::string text = serializeRoot(root);
+    if (text.size() > propertyListByteLimit()) {
+      errno = EFBIG;  // no reader would take it back
+      return false;
+    }
+    return writeFileAtomically(devicePath, text, nullptr, written);
   } catch (...) {
     return false;
   }

@@ -93,6 +93,10 @@ bool PropertyListCache::write(const std::string& devicePath,
 bool PropertyListCache::writeText(const std::string& devicePath, Entry& entry,
                                   std::string_view text) {
   std::optional<FileIdentity> written;
+  if (text.size() > propertyListByteLimit()) {
+    errno = EFBIG;  // no reader would take it back
+    return false;
+  }
   if (!writeFileAtomically(devicePath, text, nullptr, &written)) return false;
   if (written)
     entry.identity = *written;

@@ -32,8 +32,10 @@ namespace {
 constexpr double kProgressInterval = 3600;
 
 // A local "YYYY-MM-DDTHH:MM:SS" as seconds since the epoch; nullopt for
-// anything else, including dates that do not exist.
-std::optional<double> parseLocalTime(const std::string& text) {
+// anything else, including dates that do not exist and times the clocks skip
+// at a daylight-saving change (*skipped says so).
+std::optional<double> parseLocalTime(const std::string& text, bool* skipped = nullptr) {
+  if (skipped) *skipped = false;
   std::tm tm{};
   char tail = 0;
   if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
@@ -49,6 +51,12 @@ std::optional<double> parseLocalTime(const std::string& text) {
   if (tm.tm_year + 1900 != wanted.tm_year || tm.tm_mon + 1 != wanted.tm_mon ||
       tm.tm_mday != wanted.tm_mday || tm.tm_min != wanted.tm_min || tm.tm_sec != wanted.tm_sec)
     return std::nullopt;
+  // A time inside a daylight-saving gap comes back an hour off: no clock
+  // ever shows it.
+  if (tm.tm_hour != wanted.tm_hour) {
+    if (skipped) *skipped = true;
+    return std::nullopt;
+  }
   return static_cast<double>(t);
 }
 
@@ -133,7 +141,13 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
       options->players = true;
     } else if (arg == "--start") {
       if (!value(&text)) return false;
-      options->start = parseLocalTime(text);
+      bool skipped = false;
+      options->start = parseLocalTime(text, &skipped);
+      if (skipped) {
+        *error = "--start \"" + text +
+                 "\" does not exist here: the clocks skip it at a daylight-saving change";
+        return false;
+      }
       if (!options->start) {
         *error = "--start \"" + text + "\" is not a local date and time YYYY-MM-DDTHH:MM:SS";
         return false;

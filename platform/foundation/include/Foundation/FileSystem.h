@@ -43,6 +43,16 @@ std::string hostPath(std::string_view devicePath);
 // fails when something else is in the way.
 bool createDirectoryAtPath(const std::string& devicePath, bool withIntermediateDirectories);
 
+// Whether anything is at the path (a dangling link included), as
+// itemExistsAtPath; *error (when given) says why a look failed (0 when it
+// did not), so a failure to look is not taken for "nothing there".
+bool itemExistsAtPath(const std::string& devicePath, int* error);
+// True only for something provably there that is not a folder (a link to a
+// folder included): what stands in the way of a folder.
+bool isNonFolderAtPath(const std::string& devicePath);
+// The first bytes of a regular file (at most maxBytes), however large it is.
+std::optional<std::string> readFileHeadAtPath(const std::string& devicePath, size_t maxBytes);
+
 // True for an existing file or folder.
 bool fileExistsAtPath(const std::string& devicePath);
 // True for anything at the path, a dangling symbolic link included.

@@ -75,11 +75,25 @@ std::optional<std::string> decimalTextForKey(const PlistDictionary& dictionary,
 inline constexpr size_t kMaxPropertyListBytes = 64u << 20;
 inline constexpr size_t kMaxPropertyListDepth = 256;
 
+// The size limit in force: readers refuse a larger document and the writers
+// (writeToFile, PropertyListCache) refuse to write one (EFBIG), so nothing
+// written is ever unreadable for being large. kMaxPropertyListBytes unless
+// a test set a smaller one; 0 restores it.
+size_t propertyListByteLimit();
+void setPropertyListByteLimit(size_t bytes);
+
 // Parses an XML property list. Anything malformed, oversized, too deeply
 // nested, or declaring entities gives nullopt; it never throws. As other
 // readers do, it reads past a document type's internal subset, elements it
 // does not know, text between elements, and a root value without <plist>.
 std::optional<PlistValue> parsePropertyList(std::string_view xml);
+
+// What a reader can still take from a document that does not parse: the
+// root with the entries (or elements) it completed before the point where
+// parsing failed, so a cut file gives everything before the cut. A document
+// that parses gives its root; nothing when no root dictionary or array was
+// opened.
+std::optional<PlistValue> salvagePropertyList(std::string_view xml);
 
 // Reads a file by device path (see FileSystem.h). A missing, unreadable or
 // unparsable file, or a root of the other type, gives nullopt.
@@ -93,6 +107,7 @@ enum class PlistReadProblem {
   Missing,      // nothing there
   Unavailable,  // a transient error (isTransientError): try again later
   Damaged,      // there but not a property list of the asked-for root
+  TooLarge,     // over propertyListByteLimit: whole, but no reader takes it
 };
 std::optional<PlistDictionary> dictionaryWithContentsOfFile(const std::string& devicePath,
                                                             PlistReadProblem* problem);
@@ -156,6 +171,10 @@ struct TextEdit {
 std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& dictionary,
                                   PlistDictionary::const_iterator entry,
                                   const std::string* previous);
+
+// The bytes one string entry adds to the text of a root dictionary that
+// already has entries.
+size_t serializedEntrySize(std::string_view key, const std::string& value);
 
 // Serialises and replaces the file atomically; true on success.
 bool writeToFile(const PlistValue& value, const std::string& devicePath);
