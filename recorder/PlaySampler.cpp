@@ -61,14 +61,15 @@ class SamplerState : public objc::Object {
   }
 
   // Rests, touching nothing, until it tries again: a fault that goes away
-  // thus ends by itself.
-  void rest() { retryAt_ = ns::RunLoop::main().now() + kRetryInterval; }
+  // thus ends by itself. On the loop's uptime: a wall clock set back must
+  // not stretch the rest.
+  void rest() { retryAt_ = ns::RunLoop::main().uptime() + kRetryInterval; }
   // True while resting; at the time of the next attempt, true still while
   // the store's folder is missing, so nothing is created where there is no
   // store.
   bool resting() {
     if (!retryAt_) return false;
-    const double now = ns::RunLoop::main().now();
+    const double now = ns::RunLoop::main().uptime();
     if (now < *retryAt_) return true;
     if (!ns::isDirectoryAtPath(kStoreRoot)) {
       retryAt_ = now + kRetryInterval;

@@ -492,13 +492,21 @@ def campaign_sizelimit(tmp):
     device = new_device(tmp, "sizelimit")
     os.makedirs(device.store, exist_ok=True)
     title = lambda i: ("%06d" % i) + "\u6f22" * 250  # 256 characters, 756 bytes
-    count = 84000 - 12  # leaves room for about a dozen more
-    intmusic = {str(i): title(i) for i in range(count)}
-    musicint = {t: n for n, t in intmusic.items()}
-    for name, value in [("IntMusicData", intmusic), ("MusicIntData", musicint),
-                        ("SaveData", {"MusicNumber": str(count)})]:
-        with open(os.path.join(device.store, name + ".plist"), "wb") as f:
-            plistlib.dump(value, f, sort_keys=True)
+    def write_maps(count):
+        intmusic = {str(i): title(i) for i in range(count)}
+        musicint = {t: n for n, t in intmusic.items()}
+        for name, value in [("IntMusicData", intmusic), ("MusicIntData", musicint),
+                            ("SaveData", {"MusicNumber": str(count)})]:
+            with open(os.path.join(device.store, name + ".plist"), "wb") as f:
+                plistlib.dump(value, f, sort_keys=True)
+        return os.path.getsize(os.path.join(device.store, "IntMusicData.plist"))
+
+    # As many titles as leave room for about a dozen more.
+    count = 1000
+    for _ in range(3):  # the numbers lengthen as they grow: estimate again
+        per_title = write_maps(count) / count
+        count = int(limit / per_title) - 12
+    write_maps(count)
     sizes = [os.path.getsize(os.path.join(device.store, n + ".plist"))
              for n in ("IntMusicData", "MusicIntData")]
     say("sizelimit: maps of %d and %d bytes" % tuple(sizes))

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -133,4 +134,58 @@ TEST(RunLoop, AWatchedDescriptorWakesTheWaitingLoopAndMayBeUnwatchedFromItsCallb
   loop.cancel(guard);
   close(fds[0]);
   close(fds[1]);
+}
+
+namespace {
+// The system's clocks with a wall clock the test can step.
+constexpr double kMidday = 1894708800;  // 2030-01-15 12:00:00 UTC
+class SteppedClock : public ClockSource {
+ public:
+  double wallTime() const override { return ClockSource::wallTime() + offset; }
+  double offset = 0;
+};
+}  // namespace
+
+TEST(RunLoop, WallClockStepsAndTimeZoneChangesNeitherStallNorBurstARealClockLoop) {
+  RunLoop& loop = RunLoop::main();
+  loop.reset();
+  loop.useRealClock();
+  SteppedClock clock;
+  loop.setClockSource(&clock);
+  const char* oldTz = std::getenv("TZ");
+  std::string savedTz = oldTz ? oldTz : "";
+  setenv("TZ", "UTC0", 1);
+
+  // A 50 ms timer stands for the recorder's 1 s tick; the steps come from
+  // delayed calls, as NTP or a user would step the clock meanwhile.
+  std::vector<double> ticks;
+  std::vector<std::string> days;
+  const double start = loop.uptime();
+  auto timer = NSTimer::scheduledTimer(0.05, true, [&](NSTimer*) {
+    ticks.push_back(loop.uptime() - start);
+    days.push_back(currentDayKey());
+  });
+  bool delayedRan = false;
+  loop.performAfter(0.12, [&] { clock.offset -= 60; });          // back a minute
+  // Forward to midday UTC of 2030-01-15.
+  loop.performAfter(0.27, [&] { clock.offset = kMidday - clock.ClockSource::wallTime(); });
+  loop.performAfter(0.42, [&] { setenv("TZ", "XYZ-14", 1); });   // another zone
+  loop.performAfter(0.5, [&] { delayedRan = true; });
+  loop.runFor(0.6);
+  timer->invalidate();
+
+  EXPECT_TRUE(delayedRan);
+  // About one firing per 50 ms throughout: none stalled, none in a burst.
+  EXPECT_GE(ticks.size(), 9u);
+  EXPECT_LE(ticks.size(), 12u);
+  for (size_t i = 1; i < ticks.size(); ++i) EXPECT_GE(ticks[i] - ticks[i - 1], 0.01) << i;
+  // The day key follows the stepped wall clock at the next tick, and its zone.
+  EXPECT_NEAR(loop.now() - kMidday, 0.33, 0.2);
+  EXPECT_NE(std::find(days.begin(), days.end(), "2030-01-15"), days.end());
+  EXPECT_EQ(days.back(), "2030-01-16");
+  if (oldTz)
+    setenv("TZ", savedTz.c_str(), 1);
+  else
+    unsetenv("TZ");
+  loop.setClockSource(nullptr);
 }

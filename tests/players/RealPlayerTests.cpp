@@ -49,11 +49,11 @@ class RealPlayers : public testing::Test {
     return path;
   }
 
-  std::unique_ptr<Process> startShell() {
+  std::unique_ptr<Process> startShell(std::vector<std::string> options = {"--for", "120"}) {
+    // Bounded, should the test die before it stops the shell.
+    options.insert(options.begin(), {testsupport::buildDir() + "/bin/SpringBoard", "--players"});
     auto shell = std::make_unique<Process>(
-        // Bounded, should the test die before it stops the shell.
-        std::vector<std::string>{testsupport::buildDir() + "/bin/SpringBoard", "--players", "--for",
-                                 "120"},
+        options,
         std::vector<std::string>{"DBUS_SESSION_BUS_ADDRESS=" + bus->address(),
                                  "CORVANE_DEVICE_ROOT=" + root.path(), "CORVANE_HEADLESS=1"});
     shellStart = std::chrono::steady_clock::now();
@@ -156,8 +156,55 @@ TEST_F(RealPlayers, OfTwoPlayersTheOneThatStartedLastIsRecordedUntilItQuits) {
   EXPECT_LE(seconds("1"), 7);
 }
 
+// The fixture's noisy client: names player names, signals a second, for seconds.
+std::unique_ptr<Process> floodPlayer(const std::string& bus, int names, int rate, int seconds) {
+  auto flood = std::make_unique<Process>(
+      std::vector<std::string>{testsupport::buildDir() + "/bin/corvane_flood_player",
+                               std::to_string(names), std::to_string(rate),
+                               std::to_string(seconds)},
+      std::vector<std::string>{"DBUS_SESSION_BUS_ADDRESS=" + bus});
+  EXPECT_TRUE(flood->waitForLine("ready", 20)) << flood->output();
+  return flood;
+}
+
+TEST_F(RealPlayers, AClientFloodingTheBusFromManyNamesNeitherStarvesTheTimersNorTheStopTime) {
+  auto flood = floodPlayer(bus->address(), 500, 10000, 30);
+  auto shell = startShell({"--for", "7"});
+  // --for is kept, so the sampling timer ran on time all along.
+  EXPECT_EQ(shell->wait(12), 0) << shell->output();
+  EXPECT_EQ(dayFile("MusicNumber.plist")["0"], ns::PlistValue("1")) << shell->output();
+  // Sampling starts about a second after the shell: every second after it.
+  EXPECT_GE(seconds("0"), 5) << shell->output();
+  EXPECT_LE(seconds("0"), 7);
+}
+
+TEST_F(RealPlayers, AnIgnoredPlayerIsNeverShownAndOnlyChoosesByIdentity) {
+  std::string alpha = track("alpha", 30, "Alpha", "First Album", "Someone");
+  Mpv mpv(bus->address(), root.host("/mpv.sock"), {alpha});
+  auto podcast = floodPlayer(bus->address(), 1, 1, 60);  // plays "Flood" throughout
+  auto shell = startShell({"--for", "5", "--ignore", "FLOOD"});
+  EXPECT_EQ(shell->wait(12), 0);
+  std::string out = shell->output();
+  EXPECT_NE(out.find("Alpha  (Someone, First Album; mpv)  recording"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Flood"), std::string::npos) << out;
+  auto titles = ns::dictionaryWithContentsOfFile(std::string(kStore) + "MusicIntData.plist");
+  ASSERT_TRUE(titles);
+  EXPECT_TRUE(titles->count("Alpha"));
+  EXPECT_FALSE(titles->count("Flood"));  // never recorded
+
+  shell = startShell({"--for", "5", "--only", "flood"});  // its Identity, "Flood"
+  EXPECT_EQ(shell->wait(12), 0);
+  out = shell->output();
+  EXPECT_NE(out.find("Flood  (Bus, Noise; flood.instance0)  recording"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Alpha"), std::string::npos) << out;
+  titles = ns::dictionaryWithContentsOfFile(std::string(kStore) + "MusicIntData.plist");
+  ASSERT_TRUE(titles);
+  EXPECT_TRUE(titles->count("Flood"));
+}
+
 TEST(DesktopPlayersShell, WithoutASessionBusSaysSoOnceAndRunsWithNothingPlaying) {
   testsupport::TempDeviceRoot root;
+  testsupport::runCommand("mkdir -p '" + root.host("/var/mobile/Documents/Corvane") + "'");
   Process shell({testsupport::buildDir() + "/bin/SpringBoard", "--players", "--for", "2"},
                 {"DBUS_SESSION_BUS_ADDRESS=unix:path=" + root.host("/no-bus"),
                  "CORVANE_DEVICE_ROOT=" + root.path(), "CORVANE_HEADLESS=1"});

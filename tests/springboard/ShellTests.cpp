@@ -87,7 +87,14 @@ TEST_F(ShellProgram, AVirtualRunReportsItsProgressAndEndsCleanly) {
   EXPECT_NE(output.find("SpringBoard: 2015-03-05 12:00:00, 2 h simulated\n"), std::string::npos);
   EXPECT_NE(output.find("SpringBoard: ran 7230 s of simulated time"), std::string::npos);
 
-  EXPECT_EQ((run("--start 2015-03-05T10:00:00", &status), status), 64);
+  EXPECT_EQ((run("--start 2015-03-05T10:00:00", &status), status), 2);
+  std::string help = run("--help", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(help.find("CORVANE_PLAYERS_IGNORE"), std::string::npos);
+  output = run("--fast", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(output,
+            "SpringBoard: unknown option \"--fast\" (SpringBoard --help lists the options)\n");
 }
 
 }  // namespace

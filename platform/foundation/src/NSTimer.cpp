@@ -32,12 +32,13 @@ objc::Ref<NSTimer> NSTimer::scheduledTimer(double interval, bool repeats,
 
 void NSTimer::arm() {
   RunLoop& loop = RunLoop::main();
-  start_ = loop.now();
+  // On the loop's uptime, so a step of the wall clock moves no firing.
+  start_ = loop.uptime();
   firing_ = 1;
   next_ = start_ + interval_;
   // The run loop's task holds the timer (and so its target) until the timer
   // is invalidated, as a scheduled timer is held by its run loop.
-  task_ = loop.schedule(
+  task_ = loop.scheduleAtUptime(
       next_, [this] { tick(); }, objc::Ref<objc::Object>(this));
 }
 
@@ -50,10 +51,10 @@ void NSTimer::tick() {
     // Counted in whole firings so rounding can never schedule the next one at
     // the time of the one running now.
     RunLoop& loop = RunLoop::main();
-    int64_t late = static_cast<int64_t>(std::floor((loop.now() - start_) / interval_));
+    int64_t late = static_cast<int64_t>(std::floor((loop.uptime() - start_) / interval_));
     firing_ = std::max(firing_ + 1, late + 1);
     next_ = start_ + static_cast<double>(firing_) * interval_;
-    task_ = loop.schedule(
+    task_ = loop.scheduleAtUptime(
         next_, [this] { tick(); }, objc::Ref<objc::Object>(this));
   } else {
     valid_ = false;

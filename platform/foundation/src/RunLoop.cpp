@@ -1,6 +1,7 @@
 #include "Foundation/RunLoop.h"
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,9 +12,9 @@
 namespace ns {
 
 namespace {
-double wallClock() {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
+const ClockSource& systemClock() {
+  static const ClockSource* clock = new ClockSource;
+  return *clock;
 }
 
 struct Later {
@@ -23,6 +24,16 @@ struct Later {
   }
 };
 }  // namespace
+
+double ClockSource::wallTime() const {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+double ClockSource::monotonicTime() const {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
 
 RunLoop::RunLoop() = default;
 
@@ -34,22 +45,43 @@ RunLoop& RunLoop::main() {
 }
 
 double RunLoop::now() const {
-  return virtual_ ? virtualNow_ : wallClock();
+  return virtual_ ? virtualNow_ : (clock_ ? *clock_ : systemClock()).wallTime();
+}
+
+double RunLoop::uptime() const {
+  return virtual_ ? virtualNow_ : (clock_ ? *clock_ : systemClock()).monotonicTime();
+}
+
+// Pending tasks keep their delays across a change of clock.
+void RunLoop::rebase(double oldUptime) {
+  double shift = uptime() - oldUptime;
+  for (Task& t : tasks_) t.when += shift;
 }
 
 void RunLoop::useVirtualClock(double startTime) {
+  double old = uptime();
   virtual_ = true;
   virtualNow_ = startTime;
+  rebase(old);
 }
 
 void RunLoop::useRealClock() {
+  if (!virtual_) return;
+  double old = uptime();
   virtual_ = false;
+  rebase(old);
 }
 
-RunLoop::TaskId RunLoop::schedule(double when, std::function<void()> fn,
-                                  objc::Ref<objc::Object> keepAlive) {
+void RunLoop::setClockSource(const ClockSource* source) {
+  double old = uptime();
+  clock_ = source;
+  rebase(old);
+}
+
+RunLoop::TaskId RunLoop::scheduleAtUptime(double when, std::function<void()> fn,
+                                          objc::Ref<objc::Object> keepAlive) {
   // A time that is not a number would break the queue's order.
-  if (!std::isfinite(when)) when = when > 0 ? std::numeric_limits<double>::max() : now();
+  if (!std::isfinite(when)) when = when > 0 ? std::numeric_limits<double>::max() : uptime();
   TaskId id = nextSeq_++;
   tasks_.push_back(Task{when, id, std::move(fn), std::move(keepAlive)});
   std::push_heap(tasks_.begin(), tasks_.end(), Later{});
@@ -72,7 +104,8 @@ bool RunLoop::isScheduled(TaskId task) const {
 }
 
 double RunLoop::nextTaskTime() const {
-  return tasks_.empty() ? std::numeric_limits<double>::infinity() : tasks_.front().when;
+  if (tasks_.empty()) return std::numeric_limits<double>::infinity();
+  return tasks_.front().when - uptime() + now();
 }
 
 bool RunLoop::runNextDue(double limit) {
@@ -87,12 +120,12 @@ bool RunLoop::runNextDue(double limit) {
 
 bool RunLoop::runOnce() {
   bool ran = false;
-  double limit = now();
+  double limit = uptime();
   while (runNextDue(limit)) ran = true;
   return ran;
 }
 
-void RunLoop::runUntil(double time) {
+void RunLoop::runUntilUptime(double time) {
   stopRequested_ = false;
   if (virtual_) {
     while (!stopRequested_ && runNextDue(time)) {
@@ -102,11 +135,11 @@ void RunLoop::runUntil(double time) {
   }
   while (!stopRequested_) {
     runOnce();
-    double current = wallClock();
+    double current = uptime();
     if (current >= time) break;
-    double wait = std::min(nextTaskTime(), time) - current;
-    if (wait <= 0) continue;
-    waitFor(wait);
+    double next = tasks_.empty() ? time : std::min(tasks_.front().when, time);
+    if (next - current <= 0) continue;
+    waitFor(next - current);
   }
 }
 
@@ -119,33 +152,48 @@ void RunLoop::run() {
   while (!stopRequested_) {
     runOnce();
     if (stopRequested_) break;
-    double wait = nextTaskTime() - wallClock();
+    double wait = tasks_.empty() ? std::numeric_limits<double>::infinity()
+                                 : tasks_.front().when - uptime();
     if (wait <= 0) continue;
-    waitFor(std::min(wait, 0.5));
+    waitFor(wait);
   }
 }
 
 void RunLoop::waitFor(double seconds) {
-  if (watches_.empty()) {
-    if (waitForEvents_)
-      waitForEvents_(seconds);
-    else
+  ++wakeups_;
+  if (watches_.empty() && eventFd_ < 0) {
+    if (waitForEvents_) {
+      // A source without a descriptor may not see a signal's pipe: it is
+      // looked at twice a second.
+      waitForEvents_(std::min(seconds, 0.5));
+    } else if (std::isfinite(seconds)) {
       std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    } else {
+      pause();
+    }
     return;
   }
-  // A window's events and the descriptors cannot be waited for together:
-  // short slices keep both responsive.
+  // Without the event source's descriptor its events and the descriptors
+  // cannot be waited for together: short slices keep both responsive.
   constexpr double kSliceWithEventSource = 0.02;
+  const bool sliced = waitForEvents_ && eventFd_ < 0;
+  if (waitForEvents_ && !sliced) waitForEvents_(0);  // what the source already holds
   std::vector<pollfd> fds;
   std::vector<WatchId> ids;
   for (const Watch& w : watches_) {
     fds.push_back(pollfd{w.fd, w.events, 0});
     ids.push_back(w.id);
   }
-  int timeoutMs = waitForEvents_ ? 0 : static_cast<int>(std::ceil(seconds * 1000));
+  if (!sliced && eventFd_ >= 0) fds.push_back(pollfd{eventFd_, POLLIN, 0});
+  int timeoutMs = -1;
+  if (sliced)
+    timeoutMs = 0;
+  else if (std::isfinite(seconds))
+    // Rounded up, so the loop never wakes just before a task is due.
+    timeoutMs = static_cast<int>(std::min(std::ceil(seconds * 1000), 3.6e6));
   int ready = poll(fds.data(), fds.size(), timeoutMs);
   if (ready > 0) {
-    for (size_t i = 0; i < fds.size(); ++i) {
+    for (size_t i = 0; i < ids.size(); ++i) {
       if (fds[i].revents == 0) continue;
       // A callback may have removed this watch or others.
       auto it = std::find_if(watches_.begin(), watches_.end(),
@@ -154,9 +202,10 @@ void RunLoop::waitFor(double seconds) {
       auto callback = it->ready;
       callback();
     }
+    if (!sliced && waitForEvents_) waitForEvents_(0);
     return;
   }
-  if (waitForEvents_) waitForEvents_(std::min(seconds, kSliceWithEventSource));
+  if (sliced) waitForEvents_(std::min(seconds, kSliceWithEventSource));
 }
 
 RunLoop::WatchId RunLoop::watchDescriptor(int fd, short events, std::function<void()> ready) {

@@ -141,7 +141,7 @@ void CALayer::setAnimationStopHandler(const std::string& key, std::function<void
     if (!a->endTask) {
       // The task keeps the record, not the layer: a layer that goes away
       // stops its animations itself.
-      a->endTask = ns::RunLoop::main().schedule(a->end(), [rec = a] {
+      a->endTask = ns::RunLoop::main().scheduleAtUptime(a->end(), [rec = a] {
         rec->endTask = 0;
         if (rec->notified) return;
         rec->notified = true;

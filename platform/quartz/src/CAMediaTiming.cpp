@@ -4,8 +4,9 @@
 
 #include "Foundation/RunLoop.h"
 
+// The loop's uptime, so a step of the wall clock does not jump an animation.
 double CACurrentMediaTime() {
-  return ns::RunLoop::main().now();
+  return ns::RunLoop::main().uptime();
 }
 
 CAMediaTimingFunction CAMediaTimingFunction::functionWithName(const std::string& name) {

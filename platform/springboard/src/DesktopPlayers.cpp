@@ -4,6 +4,7 @@
 #include <sdbus-c++/sdbus-c++.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -37,6 +38,15 @@ bool isPlayerName(const std::string& name) {
 }
 
 using Properties = std::map<std::string, sdbus::Variant>;
+
+// Messages handled in one turn of the run loop: a bus that never goes quiet
+// must not keep the timers waiting.
+constexpr int kMessagesPerTurn = 64;
+
+std::string lowered(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
 
 std::optional<std::string> textOf(const sdbus::Variant& value) {
   if (value.containsValueOfType<std::string>()) return cleanPlayerText(value.get<std::string>());
@@ -201,33 +211,57 @@ std::optional<size_t> choosePlayer(const std::vector<const PlayerModel*>& player
 
 // --- on the bus ------------------------------------------------------------------------
 
+bool playerNameMatches(const std::string& busName, const std::optional<std::string>& identity,
+                       const std::string& name) {
+  std::string wanted = lowered(name);
+  if (wanted.empty()) return false;
+  std::string own = isPlayerName(busName)
+                        ? lowered(busName.substr(std::char_traits<char>::length(kPlayerPrefix)))
+                        : lowered(busName);
+  if (own == wanted || own.compare(0, wanted.size() + 1, wanted + ".") == 0) return true;
+  return identity && lowered(*identity) == wanted;
+}
+
 struct DesktopPlayers::Impl {
+  // One per connection: MPRIS has one player object per connection, however
+  // many player names the connection holds, and its signals carry only the
+  // connection's unique name.
   struct Player {
     uint64_t id = 0;
-    std::string owner;  // unique bus name: signals are matched on it
+    std::string owner;               // unique bus name: signals come from it
+    std::vector<std::string> names;  // its org.mpris.MediaPlayer2.* names, first first
     PlayerModel model;
     std::unique_ptr<sdbus::IProxy> proxy;
+    std::optional<std::string> identity;
+    bool decided = false;  // whether followed is known yet (its Identity read)
+    bool followed = false;
   };
 
   ns::RunLoop& loop = ns::RunLoop::main();
   std::unique_ptr<sdbus::IConnection> bus;
   std::unique_ptr<sdbus::IProxy> daemon;
+  sdbus::Slot changedMatch, seekedMatch;
   std::vector<std::unique_ptr<Player>> players;
+  std::vector<std::string> only, ignore;
   std::string chosen;
   uint64_t order = 0;
+  bool pumping = false, dirty = false;
   ns::RunLoop::WatchId watch = 0;
-  ns::RunLoop::TaskId timeoutTask = 0, changeTask = 0, resyncTask = 0, lostTask = 0;
+  ns::RunLoop::TaskId timeoutTask = 0, changeTask = 0, resyncTask = 0, lostTask = 0, moreTask = 0;
 
   ~Impl() { stop(); }
 
   void stop() {
-    for (ns::RunLoop::TaskId* task : {&timeoutTask, &changeTask, &resyncTask, &lostTask}) {
+    for (ns::RunLoop::TaskId* task :
+         {&timeoutTask, &changeTask, &resyncTask, &lostTask, &moreTask}) {
       if (*task) loop.cancel(*task);
       *task = 0;
     }
     if (watch) loop.unwatchDescriptor(watch);
     watch = 0;
     players.clear();
+    changedMatch.reset();
+    seekedMatch.reset();
     daemon.reset();
     bus.reset();
   }
@@ -237,17 +271,53 @@ struct DesktopPlayers::Impl {
       if (p->id == id) return p.get();
     return nullptr;
   }
+  Player* followedOwner(const std::string& owner) {
+    for (auto& p : players)
+      if (p->owner == owner) return p->followed ? p.get() : nullptr;
+    return nullptr;
+  }
 
-  // Handles everything the bus has for us, then waits for more.
+  bool matchesAny(const Player& p, const std::vector<std::string>& list) const {
+    for (const std::string& wanted : list)
+      for (const std::string& name : p.names)
+        if (playerNameMatches(name, p.identity, wanted)) return true;
+    return false;
+  }
+  // Whether the controls may show it: an ignored player is as if it did not exist.
+  void decide(Player& p) {
+    bool was = p.followed;
+    p.followed = !matchesAny(p, ignore) && (only.empty() || matchesAny(p, only));
+    if (p.followed && !was) readAll(p);
+    if (was != p.followed) update();
+  }
+
+  // Handles what the bus has for us, a bounded number of messages a turn (the
+  // rest in the next turn, after the timers due), then waits for more. What
+  // the controls show is worked out once per turn, not once per message.
   void pump() {
     if (!bus || !watch) return;
+    if (moreTask) loop.cancel(moreTask);
+    moreTask = 0;
+    bool more = false;
+    pumping = true;
     try {
-      while (bus->processPendingRequest()) {
+      for (int n = 0; n < kMessagesPerTurn && (more = bus->processPendingRequest()); ++n) {
       }
     } catch (const std::exception& e) {
+      pumping = false;
       lost(e.what());
       return;
     }
+    pumping = false;
+    if (dirty) {
+      dirty = false;
+      update();
+    }
+    if (more && bus && watch)
+      moreTask = loop.performAfter(0, [this] {
+        moreTask = 0;
+        pump();
+      });
     rearm();
   }
 
@@ -294,6 +364,14 @@ struct DesktopPlayers::Impl {
       daemon->registerSignalHandler("org.freedesktop.DBus", "NameOwnerChanged",
                                     [this](sdbus::Signal& signal) { nameOwnerChanged(signal); });
       daemon->finishRegistration();
+      // One match for every player's signals: each message is handled once,
+      // for the connection that sent it.
+      changedMatch = bus->addMatch(std::string("type='signal',interface='") + kProperties +
+                                       "',member='PropertiesChanged',path='" + kPlayerPath + "'",
+                                   [this](sdbus::Message& m) { changed(m); });
+      seekedMatch = bus->addMatch(std::string("type='signal',interface='") + kPlayerInterface +
+                                      "',member='Seeked',path='" + kPlayerPath + "'",
+                                  [this](sdbus::Message& m) { seeked(m); });
       auto poll = bus->getEventLoopPollData();
       watch = loop.watchDescriptor(poll.fd, poll.events, [this] { pump(); });
       auto call = daemon->createMethodCall("org.freedesktop.DBus", "ListNames");
@@ -362,35 +440,70 @@ struct DesktopPlayers::Impl {
 
   void appear(const std::string& name, const std::string& owner) {
     for (auto& p : players)
-      if (p->model.name == name) {
+      if (std::find(p->names.begin(), p->names.end(), name) != p->names.end()) {
         if (p->owner == owner) return;
         vanish(name);
         break;
       }
+    for (auto& p : players)
+      if (p->owner == owner) {
+        p->names.push_back(name);
+        if (p->decided) decide(*p);
+        return;
+      }
     auto player = std::make_unique<Player>();
     player->id = ++order;
     player->owner = owner;
+    player->names.push_back(name);
     player->model.name = name;
     player->model.appeared = player->id;
-    player->model.positionAt = loop.now();
-    uint64_t id = player->id;
+    player->model.positionAt = loop.uptime();
     try {
       player->proxy = sdbus::createProxy(*bus, owner, kPlayerPath);
-      player->proxy->registerSignalHandler(kProperties, "PropertiesChanged",
-                                           [this, id](sdbus::Signal& s) { changed(id, s); });
-      player->proxy->registerSignalHandler(kPlayerInterface, "Seeked",
-                                           [this, id](sdbus::Signal& s) { seeked(id, s); });
-      player->proxy->finishRegistration();
     } catch (const std::exception&) {
       return;  // gone again already
     }
     players.push_back(std::move(player));
-    readAll(*players.back());
+    Player& p = *players.back();
+    if (only.empty() && ignore.empty()) {
+      p.decided = true;
+      decide(p);
+      return;
+    }
+    // Chosen by name or Identity: not shown until its Identity is known.
+    uint64_t id = p.id;
+    ask(
+        *p.proxy, kProperties, "Get",
+        [this, id](sdbus::MethodReply& reply, const sdbus::Error* e) {
+          Player* p = find(id);
+          if (!p) return;
+          if (!e) {
+            try {
+              sdbus::Variant value;
+              reply >> value;
+              if (value.containsValueOfType<std::string>()) p->identity = value.get<std::string>();
+            } catch (const std::exception&) {
+            }
+          }
+          p->decided = true;
+          decide(*p);
+        },
+        std::string("org.mpris.MediaPlayer2"), std::string("Identity"));
   }
 
   void vanish(const std::string& name) {
-    std::erase_if(players, [&](const auto& p) { return p->model.name == name; });
-    update();
+    for (auto it = players.begin(); it != players.end(); ++it) {
+      Player& p = **it;
+      auto at = std::find(p.names.begin(), p.names.end(), name);
+      if (at == p.names.end()) continue;
+      p.names.erase(at);
+      if (p.names.empty())
+        players.erase(it);
+      else if (p.decided)
+        decide(p);
+      update();
+      return;
+    }
   }
 
   void readAll(Player& player) {
@@ -425,7 +538,7 @@ struct DesktopPlayers::Impl {
             sdbus::Variant value;
             try {
               reply >> value;
-              if (auto us = numberOf(value)) p->model.takePositionReport(*us / 1e6, loop.now());
+              if (auto us = numberOf(value)) p->model.takePositionReport(*us / 1e6, loop.uptime());
             } catch (const std::exception&) {
             }
           }
@@ -434,8 +547,8 @@ struct DesktopPlayers::Impl {
         std::string(kPlayerInterface), std::string("Position"));
   }
 
-  void changed(uint64_t id, sdbus::Signal& signal) {
-    Player* p = find(id);
+  void changed(sdbus::Message& signal) {
+    Player* p = followedOwner(signal.getSender());
     if (!p) return;
     std::string interface;
     Properties properties;
@@ -451,8 +564,8 @@ struct DesktopPlayers::Impl {
     if (!invalidated.empty()) readAll(*p);
   }
 
-  void seeked(uint64_t id, sdbus::Signal& signal) {
-    Player* p = find(id);
+  void seeked(sdbus::Message& signal) {
+    Player* p = followedOwner(signal.getSender());
     if (!p) return;
     int64_t us = 0;
     try {
@@ -460,12 +573,12 @@ struct DesktopPlayers::Impl {
     } catch (const std::exception&) {
       return;
     }
-    p->model.setPosition(static_cast<double>(us) / 1e6, loop.now());
+    p->model.setPosition(static_cast<double>(us) / 1e6, loop.uptime());
     update();
   }
 
   void take(Player& player, const Properties& properties, bool signalled) {
-    double now = loop.now();
+    double now = loop.uptime();
     PlayerModel& m = player.model;
     bool readPositionAfter = false;
     try {
@@ -508,13 +621,23 @@ struct DesktopPlayers::Impl {
     update();
   }
 
-  // Shows the chosen player's state and plans the next change.
+  // Shows the chosen player's state and plans the next change; inside a
+  // turn of the bus, once at its end.
   void update() {
-    double now = loop.now();
+    if (pumping) {
+      dirty = true;
+      return;
+    }
+    double now = loop.uptime();
     std::vector<const PlayerModel*> models;
-    for (auto& p : players) models.push_back(&p->model);
+    std::vector<Player*> followed;
+    for (auto& p : players)
+      if (p->followed) {
+        models.push_back(&p->model);
+        followed.push_back(p.get());
+      }
     Player* c = nullptr;
-    if (auto index = choosePlayer(models)) c = players[*index].get();
+    if (auto index = choosePlayer(models)) c = followed[*index];
     std::string name = c ? c->model.name : "";
     if (name != chosen) {
       chosen = name;
@@ -527,7 +650,7 @@ struct DesktopPlayers::Impl {
     changeTask = 0;
     double next = c ? nextShownChange(c->model, now) : kInfinity;
     if (std::isfinite(next))
-      changeTask = loop.schedule(next, [this] {
+      changeTask = loop.scheduleAtUptime(next, [this] {
         changeTask = 0;
         update();
       });
@@ -539,7 +662,7 @@ struct DesktopPlayers::Impl {
       resyncTask = loop.performAfter(kResyncInterval, [this] {
         resyncTask = 0;
         for (auto& p : players)
-          if (p->model.name == chosen) readPosition(*p);
+          if (p->followed && p->model.name == chosen) readPosition(*p);
         rearm();
       });
     }
@@ -560,8 +683,14 @@ std::string DesktopPlayers::chosenPlayer() const {
 
 std::vector<std::string> DesktopPlayers::players() const {
   std::vector<std::string> names;
-  for (auto& p : impl_->players) names.push_back(p->model.name);
+  for (auto& p : impl_->players)
+    if (p->followed) names.insert(names.end(), p->names.begin(), p->names.end());
   return names;
+}
+
+void DesktopPlayers::choose(std::vector<std::string> only, std::vector<std::string> ignore) {
+  impl_->only = std::move(only);
+  impl_->ignore = std::move(ignore);
 }
 
 }  // namespace springboard

@@ -82,13 +82,17 @@ std::optional<std::vector<FeedEntry>> loadFeedFile(const std::string& hostPath,
     if (error) *error = hostPath + ": cannot be read";
     return std::nullopt;
   }
-  std::string text(kMaxFeedBytes + 1, '\0');
-  in.read(text.data(), kMaxFeedBytes + 1);
-  if (in.gcount() > kMaxFeedBytes) {
-    if (error) *error = hostPath + ": too large for a feed";
-    return std::nullopt;
+  // Read as it comes, never more than the limit: a buffer of the limit's
+  // size would be the shell's largest memory for a feed of a few lines.
+  std::string text;
+  char chunk[64 * 1024];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<size_t>(in.gcount()));
+    if (static_cast<std::streamsize>(text.size()) > kMaxFeedBytes) {
+      if (error) *error = hostPath + ": too large for a feed";
+      return std::nullopt;
+    }
   }
-  text.resize(static_cast<size_t>(in.gcount()));
   return parseFeed(text, hostPath, error);
 }
 

@@ -3,16 +3,21 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
+#include "CorvaneStore/StoreLayout.h"
+#include "Foundation/FileSystem.h"
 #include "Foundation/Log.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSTimer.h"
@@ -91,11 +96,79 @@ void stopOnSignals() {
   sigaction(SIGTERM, &stop, nullptr);
 }
 
-// One line for every song the controls change to.
+// One shell per device root, as a phone has one system shell: a lock the
+// kernel drops when the holder dies, so a crash never blocks the next start.
+// The descriptor stays open for the process's life; the lock is not passed
+// to the programs the shell starts. false, said on stderr, when it is held.
+bool lockDeviceRoot() {
+  const std::string folder = ns::hostPath("/var/run");
+  const std::string path = folder + "/SpringBoard.lock";
+  std::string made;
+  for (size_t slash = 1; slash != std::string::npos;) {
+    slash = folder.find('/', slash + 1);
+    made = folder.substr(0, slash);
+    if (mkdir(made.c_str(), 0755) != 0 && errno != EEXIST) break;
+  }
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) {
+    std::fprintf(stderr, "SpringBoard: cannot open %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (fcntl(fd, F_SETLK, &whole) == 0) return true;
+  int why = errno;
+  struct flock holder {};
+  holder.l_type = F_WRLCK;
+  holder.l_whence = SEEK_SET;
+  if (why == EACCES || why == EAGAIN) {
+    // The kernel names the holder: no pid file to go stale.
+    std::string pid = "unknown";
+    if (fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type != F_UNLCK)
+      pid = std::to_string(holder.l_pid);
+    std::fprintf(stderr,
+                 "SpringBoard: another shell (pid %s) is running on the device root %s; "
+                 "only one may record into its store\n",
+                 pid.c_str(), ns::deviceRoot().c_str());
+  } else {
+    std::fprintf(stderr, "SpringBoard: cannot lock %s: %s\n", path.c_str(), std::strerror(why));
+  }
+  close(fd);
+  return false;
+}
+
+// Following the desktop's players records for real: a store folder that is
+// missing or cannot be written is said at once, not after hours of songs.
+bool storeFolderUsable() {
+  std::string folder = ns::hostPath(corvane::kStoreRoot);
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  struct stat st {};
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr,
+                 "SpringBoard: the store folder %s does not exist, so nothing would be recorded; "
+                 "make it with: mkdir -p '%s' (or ./run install)\n",
+                 folder.c_str(), folder.c_str());
+    return false;
+  }
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    std::fprintf(stderr,
+                 "SpringBoard: the store folder %s is not writable, so nothing would be recorded; "
+                 "make it writable with: chmod u+rwx '%s'\n",
+                 folder.c_str(), folder.c_str());
+    return false;
+  }
+  return true;
+}
+
+// One line for every song the controls change to, and when it pauses or
+// plays again, saying whether the recorder counts it: it counts what plays,
+// and never a stream (a title that is an "http:" address, with no album).
 void printSongs(const DesktopPlayers& players) {
   auto last = std::make_shared<NowPlayingState>();
   NowPlayingSource::shared().addObserver([last, &players](const NowPlayingState& state) {
-    if (state.title == last->title && state.album == last->album && state.artist == last->artist)
+    if (state.title == last->title && state.album == last->album && state.artist == last->artist &&
+        state.playing == last->playing)
       return;
     *last = state;
     std::string when = ns::formatDate(ns::RunLoop::main().now(), "yyyy-MM-dd HH:mm:ss");
@@ -104,9 +177,14 @@ void printSongs(const DesktopPlayers& players) {
     } else {
       std::string player = players.chosenPlayer();
       player.erase(0, std::min(player.size(), sizeof "org.mpris.MediaPlayer2." - 1));
-      std::printf("%s  %s  (%s, %s; %s)\n", when.c_str(), state.title->c_str(),
+      const bool stream =
+          !state.album && state.title->size() >= 6 && state.title->compare(0, 5, "http:") == 0;
+      const char* recording = stream           ? "a stream, not recorded"
+                              : !state.playing ? "paused, not recorded"
+                                               : "recording";
+      std::printf("%s  %s  (%s, %s; %s)  %s\n", when.c_str(), state.title->c_str(),
                   state.artist.value_or("no artist").c_str(),
-                  state.album.value_or("no album").c_str(), player.c_str());
+                  state.album.value_or("no album").c_str(), player.c_str(), recording);
     }
     std::fflush(stdout);
   });
@@ -115,8 +193,84 @@ void printSongs(const DesktopPlayers& players) {
 }  // namespace
 
 const char* shellUsage() {
-  return "usage: SpringBoard [--feed FILE | --players] [--virtual] "
-         "[--start YYYY-MM-DDTHH:MM:SS] [--for SECONDS]\n";
+  return R"(usage: SpringBoard [--feed FILE | --players [--only NAMES] [--ignore NAMES]]
+                   [--virtual] [--start YYYY-MM-DDTHH:MM:SS] [--for SECONDS]
+
+The simulated system shell: loads the installed tweaks (the recorder) and
+runs them on what its now-playing controls show.
+
+  --feed FILE     play a JSON Lines now-playing feed (one state a line)
+  --players       follow the desktop's music players on the D-Bus session
+                  bus, on the real clock, printing a line per song change
+                  that says whether it is being recorded
+  --only NAMES    follow only these players (comma-separated)
+  --ignore NAMES  never follow these players (comma-separated)
+                  A NAME matches a player's bus name after
+                  "org.mpris.MediaPlayer2." (an instance suffix such as
+                  ".instance1234" included, by prefix) or its Identity,
+                  case-insensitively. An ignored player is as if it did
+                  not exist.
+  --virtual       run on the virtual clock, as fast as the work allows,
+                  with no window, printing a line each simulated hour
+  --start DATE    the virtual clock's local start (with --virtual)
+  --for SECONDS   end cleanly after that many seconds of the shell's clock
+  -h, --help      this text
+
+Of several players the controls show the one that most recently started
+playing among those playing now; when none plays, the one that played last.
+Only one shell runs on a device root: a second start says which process
+holds it and exits with status 1. SIGINT and SIGTERM end the shell between
+two writes.
+
+Environment:
+  CORVANE_DEVICE_ROOT     the device root (default ~/.local/share/corvane/device)
+  CORVANE_PLAYERS_ONLY    as --only, when the option is not given
+  CORVANE_PLAYERS_IGNORE  as --ignore, when the option is not given
+  CORVANE_HEADLESS        1: no window (alerts are written to standard error)
+  CORVANE_AUTOMATION      a script of taps and screenshots, on the virtual clock
+  CORVANE_CLOCK           the virtual clock's start for a script
+  DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR  where the session bus is
+  DISPLAY, WAYLAND_DISPLAY                    where a window can show
+
+Exit status: 0 when stopped or done, 1 when it cannot start, 2 for a bad
+command line.
+)";
+}
+
+namespace {
+// "a,b, c" as its non-empty names.
+std::vector<std::string> nameList(const std::string& text) {
+  std::vector<std::string> names;
+  size_t at = 0;
+  while (at <= text.size()) {
+    size_t comma = text.find(',', at);
+    if (comma == std::string::npos) comma = text.size();
+    std::string name = text.substr(at, comma - at);
+    size_t first = name.find_first_not_of(" \t"), last = name.find_last_not_of(" \t");
+    if (first != std::string::npos) names.push_back(name.substr(first, last - first + 1));
+    at = comma + 1;
+  }
+  return names;
+}
+}  // namespace
+
+bool takeShellEnvironment(ShellOptions* options, std::string* error) {
+  auto env = [](const char* name) -> std::string {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+  };
+  options->automation = env("CORVANE_AUTOMATION");
+  if (!options->automation.empty() && !options->start && !env("CORVANE_CLOCK").empty()) {
+    // As every program of the toolkit does under a script.
+    options->start = parseLocalTime(env("CORVANE_CLOCK"));
+  }
+  if (options->only.empty()) options->only = nameList(env("CORVANE_PLAYERS_ONLY"));
+  if (options->ignore.empty()) options->ignore = nameList(env("CORVANE_PLAYERS_IGNORE"));
+  if (!options->automation.empty() && options->players) {
+    *error = "--players runs on the real clock, not under a script (CORVANE_AUTOMATION)";
+    return false;
+  }
+  return true;
 }
 
 bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
@@ -139,6 +293,11 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
       if (!value(&options->feed)) return false;
     } else if (arg == "--players") {
       options->players = true;
+    } else if (arg == "--only" || arg == "--ignore") {
+      if (!value(&text)) return false;
+      (arg == "--only" ? options->only : options->ignore) = nameList(text);
+    } else if (arg == "--help" || arg == "-h") {
+      options->help = true;
     } else if (arg == "--start") {
       if (!value(&text)) return false;
       bool skipped = false;
@@ -174,6 +333,10 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
     *error = "--players follows real players, on the real clock: it cannot run --virtual";
     return false;
   }
+  if ((!options->only.empty() || !options->ignore.empty()) && !options->players) {
+    *error = "--only and --ignore choose among the desktop's players: they need --players";
+    return false;
+  }
   if (options->start && !options->virtualClock) {
     *error = "--start needs --virtual (the real clock cannot be set)";
     return false;
@@ -199,18 +362,12 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
     feed = std::move(*loaded);
   }
 
+  if (options.players && !storeFolderUsable()) return 1;
+  if (!lockDeviceRoot()) return 1;
+
   ns::RunLoop& loop = ns::RunLoop::main();
-  const char* script = std::getenv("CORVANE_AUTOMATION");
-  const bool automation = script && *script;
+  const bool automation = !options.automation.empty();
   std::optional<double> start = options.start;
-  if (automation && !start) {
-    // As every program of the toolkit does under a script.
-    if (const char* clock = std::getenv("CORVANE_CLOCK")) start = parseLocalTime(clock);
-  }
-  if (automation && options.players) {
-    std::fprintf(stderr, "SpringBoard: --players runs on the real clock, not under a script\n");
-    return 1;
-  }
   const bool virtualClock = options.virtualClock || automation;
   if (virtualClock) {
     loop.useVirtualClock(start.value_or(loop.now()));
@@ -219,6 +376,11 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
     setenv("CORVANE_HEADLESS", "1", 1);
   }
 
+  if (!virtualClock) {
+    // Said once, so a journal or a terminal shows which store this shell records into.
+    std::fprintf(stderr, "SpringBoard: running on the device root %s (pid %d)\n",
+                 ns::deviceRoot().c_str(), static_cast<int>(getpid()));
+  }
   const double origin = loop.now();
   NowPlayingSource::shared().play(std::move(feed), origin);
   if (!virtualClock) stopOnSignals();
@@ -226,6 +388,7 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
   static DesktopPlayers players;
   if (options.players) {
     printSongs(players);
+    players.choose(options.only, options.ignore);
     std::string error;
     if (!players.start("", &error)) {
       // Where it was looked for, as the bus library looks.

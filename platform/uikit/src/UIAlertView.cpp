@@ -10,6 +10,17 @@ std::vector<objc::Ref<UIAlertView>>& queue() {
   static auto* list = new std::vector<objc::Ref<UIAlertView>>;
   return *list;
 }
+std::function<void(UIAlertView*)>& appearanceHandler() {
+  static auto* handler = new std::function<void(UIAlertView*)>;
+  return *handler;
+}
+
+void announceVisible() {
+  auto& q = queue();
+  if (q.empty() || !appearanceHandler()) return;
+  objc::Ref<UIAlertView> keep(q.front().get());
+  appearanceHandler()(keep.get());
+}
 }  // namespace
 
 UIAlertView::UIAlertView(std::string title, std::string message, objc::Object* delegate,
@@ -35,6 +46,7 @@ void UIAlertView::show() {
   auto& q = queue();
   if (std::find(q.begin(), q.end(), this) != q.end()) return;
   q.push_back(this);
+  if (q.size() == 1) announceVisible();
 }
 
 bool UIAlertView::isVisible() const {
@@ -56,6 +68,7 @@ void UIAlertView::dismissWithClickedButtonIndex(long index, bool) {
   // The delegate may have changed the queue.
   std::erase(q, this);
   if (wasVisible && d) d->alertViewDidDismissWithButtonIndex(this, index);
+  if (wasVisible) announceVisible();
 }
 
 std::vector<UIAlertView*> UIAlertView::alerts() {
@@ -79,4 +92,9 @@ bool UIAlertView::dismissTopmost() {
 void UIAlertView::removeAll() {
   auto list = std::move(queue());
   queue().clear();
+}
+
+void UIAlertView::setAppearanceHandler(std::function<void(UIAlertView*)> handler) {
+  appearanceHandler() = std::move(handler);
+  announceVisible();
 }

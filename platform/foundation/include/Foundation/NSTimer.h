@@ -27,7 +27,7 @@ class NSTimer : public objc::Object {
   void invalidate();
   bool isValid() const { return valid_; }
   double timeInterval() const { return interval_; }
-  double fireDate() const { return next_; }
+  double fireDate() const { return next_ - RunLoop::main().uptime() + RunLoop::main().now(); }
 
  private:
   NSTimer(double interval, bool repeats);
@@ -37,8 +37,8 @@ class NSTimer : public objc::Object {
   double interval_;
   bool repeats_;
   bool valid_ = true;
-  double start_ = 0;
-  double next_ = 0;
+  double start_ = 0;  // uptime
+  double next_ = 0;   // uptime
   int64_t firing_ = 0;  // index of the next firing on the grid
   RunLoop::TaskId task_ = 0;
   objc::Ref<objc::Object> target_;

@@ -5,9 +5,11 @@
 // loop, with no thread of its own:
 //
 // - Players are found by their names appearing on and vanishing from the
-//   bus. Of several, the controls show the one that most recently started
-//   playing among those that play now; when none plays, the one that played
-//   last (paused, as a phone keeps showing the app it last played).
+//   bus; a connection holding several names is one player. Each signal is
+//   handled once, for the connection that sent it, and at most a bounded
+//   number of messages is handled per turn of the run loop. Of several, the controls show the one
+//   that most recently started playing among those that play now; when none plays, the one that
+//   played last (paused, as a phone keeps showing the app it last played).
 // - Metadata and PlaybackStatus come from PropertiesChanged; Position is
 //   read when a player appears, changes track or status, and every few
 //   seconds while it plays, and the Seeked signal moves it. Between reads
@@ -83,6 +85,12 @@ NowPlayingState shownState(const PlayerModel* player, double now);
 // Index of the player the controls follow; nullopt when there is none.
 std::optional<size_t> choosePlayer(const std::vector<const PlayerModel*>& players);
 
+// Whether a player (its bus name, its Identity when known) is the one a
+// user named: the bus name after "org.mpris.MediaPlayer2.", an instance
+// suffix (".instance1234") aside, or the Identity, case-insensitively.
+bool playerNameMatches(const std::string& busName, const std::optional<std::string>& identity,
+                       const std::string& name);
+
 // Follows the players on a session bus and sets the shared now-playing
 // source from the chosen one.
 class DesktopPlayers {
@@ -96,8 +104,12 @@ class DesktopPlayers {
   // starts following. false with *error saying why when there is no bus;
   // the source then stays at nothing playing.
   bool start(const std::string& address, std::string* error);
+  // Which players may be shown (before start): none of ignore, and when
+  // only is not empty, only those. See playerNameMatches.
+  void choose(std::vector<std::string> only, std::vector<std::string> ignore);
   // The bus name of the player the controls show; "" for none.
   std::string chosenPlayer() const;
+  // The bus names of the players that may be shown.
   std::vector<std::string> players() const;
 
  private:

@@ -1,23 +1,12 @@
-// The SpringBoard program: its command line and its run.
-//
-//   SpringBoard [--feed FILE | --players] [--virtual] [--start YYYY-MM-DDTHH:MM:SS]
-//               [--for SECONDS]
-//
-// --feed plays a now-playing feed (see NowPlayingFeed.h); --players follows
-// the desktop's music players on the session bus (see DesktopPlayers.h) on
-// the real clock and prints a line for every song the controls change to
-// (a missing bus is said once and nothing plays); --virtual runs on
-// the virtual clock (as fast as the work allows), starting at --start (local
-// time) or now, shows no window and prints a progress line each simulated
-// hour; --for ends the shell cleanly after that many seconds of its clock.
-// The device root is CORVANE_DEVICE_ROOT. With CORVANE_AUTOMATION the shell
-// always runs on the virtual clock and the script decides when it ends. On
-// the real clock SIGINT and SIGTERM end the shell between two run-loop
-// tasks, so no write is cut short.
+// The SpringBoard program: its command line and its run. `SpringBoard
+// --help` says every option and the environment it reads (shellUsage).
+// The launch options are read once, in main: parseShellOptions for the
+// command line, then takeShellEnvironment for what the environment adds.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace springboard {
 
@@ -25,13 +14,22 @@ struct ShellOptions {
   std::string feed;  // host path; empty: nothing ever plays
   bool players = false;
   bool virtualClock = false;
+  bool help = false;
   std::optional<double> start;  // seconds since the epoch
   std::optional<double> duration;
+  // Players to follow only / never, by bus name or Identity (--players).
+  std::vector<std::string> only, ignore;
+  std::string automation;  // CORVANE_AUTOMATION: a script on the virtual clock
 };
 
-// false with *error saying what is wrong.
+// false with *error saying what is wrong (an unknown option: "unknown
+// option \"X\"").
 bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
                        std::string* error);
+// Adds what the environment says (CORVANE_AUTOMATION, CORVANE_CLOCK,
+// CORVANE_PLAYERS_ONLY, CORVANE_PLAYERS_IGNORE); the command line wins.
+// false with *error when a value cannot be used.
+bool takeShellEnvironment(ShellOptions* options, std::string* error);
 const char* shellUsage();
 
 // Loads the feed (a feed that cannot be read ends the shell at once with

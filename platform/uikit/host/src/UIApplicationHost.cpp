@@ -13,6 +13,7 @@
 #include "ForegroundRequests.h"
 #include "Foundation/Log.h"
 #include "Foundation/RunLoop.h"
+#include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIScreen.h"
 #include "UIKitHost/SDLWindowHost.h"
@@ -97,15 +98,19 @@ int runApplication(const LaunchOptions& options) {
     UIRenderer().renderScreen();
     return UIApplicationExitSuccess;
   }
-  // Headless: the loop sleeps on the request pipe, so a request wakes it.
-  loop.setEventSource([](double maxWait) {
-    pollfd request{ForegroundRequests::fd(), POLLIN, 0};
-    int ms = static_cast<int>(std::ceil(std::max(0.0, maxWait) * 1000));
-    ::poll(&request, request.fd >= 0 ? 1 : 0, ms);
-    takeForegroundRequests();
+  // Headless: the request pipe is one more descriptor the loop waits on, so
+  // a request wakes it and nothing else does.
+  // With no screen every alert is said on standard error, as it would show.
+  UIAlertView::setAppearanceHandler([](UIAlertView* alert) {
+    ns::NSLog("alert \"%s\": %s", alert->title().c_str(), alert->message().c_str());
   });
+  ns::RunLoop::WatchId requests = 0;
+  if (ForegroundRequests::fd() >= 0)
+    requests = loop.watchDescriptor(ForegroundRequests::fd(), POLLIN, takeForegroundRequests);
+  takeForegroundRequests();
   loop.run();
-  loop.setEventSource(nullptr);
+  if (requests) loop.unwatchDescriptor(requests);
+  UIAlertView::setAppearanceHandler(nullptr);
   return UIApplicationExitSuccess;
 }
 

@@ -4,6 +4,7 @@
 // showing, touches do not reach the windows.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ class UIAlertView : public objc::Object {
   static bool dismissTopmost();
   // Drops every alert without delegate calls.
   static void removeAll();
+  // Called with each alert at the moment it comes on screen (and at once
+  // with the one showing): a program without a screen says it in words.
+  static void setAppearanceHandler(std::function<void(UIAlertView*)> handler);
 
  private:
   std::string title_;

@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""The recorder's cost in the background, for each build given (e.g. a build
+of main, then this one), in one run: the shell with --players on a private
+session bus, first with nothing playing, then with mpv playing, each for a
+bounded window; and a --feed run's peak memory.
+
+  measure-idle.py [--seconds N] BUILD_DIR...
+
+Wake-ups are the shell's context switches (voluntary and not) a second, CPU
+its user + system time scaled to an hour, RSS its resident memory at the end
+of the window (the figure flattens after the first minute: the maps are read
+once)."""
+import argparse, os, shutil, subprocess, sys, tempfile, time
+
+here = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+def proc(pid):
+    fields = {}
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            k, _, v = line.partition(":")
+            fields[k] = v.strip()
+    with open(f"/proc/{pid}/stat") as f:
+        stat = f.read().rsplit(")", 1)[1].split()
+    cpu = (int(stat[11]) + int(stat[12])) / TICK
+    switches = int(fields["voluntary_ctxt_switches"]) + int(fields["nonvoluntary_ctxt_switches"])
+    # Every thread's switches: a thread that wakes costs the same.
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        if int(tid) == pid:
+            continue
+        try:
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                for line in f:
+                    if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")):
+                        switches += int(line.split(":")[1])
+        except OSError:
+            pass
+    return cpu, switches, int(fields["VmRSS"].split()[0]) / 1024
+
+
+def window(pid, seconds):
+    cpu0, sw0, _ = proc(pid)
+    time.sleep(seconds)
+    cpu1, sw1, rss = proc(pid)
+    return (sw1 - sw0) / seconds, (cpu1 - cpu0) * 3600 / seconds, rss
+
+
+def measure(build, seconds, work):
+    root = os.path.join(work, "root-" + str(abs(hash(build))))
+    shutil.rmtree(root, ignore_errors=True)
+    subprocess.run(["bash", os.path.join(here, "tools/install-device.sh"), root, build],
+                   check=True, stdout=subprocess.DEVNULL)
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                           stdout=subprocess.PIPE, text=True)
+    address = bus.stdout.readline().strip()
+    env = dict(os.environ, CORVANE_DEVICE_ROOT=root, CORVANE_HEADLESS="1",
+               DBUS_SESSION_BUS_ADDRESS=address)
+    shell = subprocess.Popen([os.path.join(build, "bin/SpringBoard"), "--players"], env=env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    out = {}
+    try:
+        time.sleep(3)  # past the start-up
+        out["idle"] = window(shell.pid, seconds)
+        track = os.path.join(work, "tone.ogg")
+        if not os.path.exists(track):
+            subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=440:duration=600", "-metadata", "title=Tone",
+                            "-metadata", "album=Bench", "-c:a", "libvorbis", track], check=True)
+        plugin = next(p for p in ("/usr/lib/mpv-mpris/mpris.so", "/etc/mpv/scripts/mpris.so")
+                      if os.path.exists(p))
+        mpv = subprocess.Popen(["mpv", "--no-config", "--script=" + plugin, "--no-video",
+                                "--ao=null", "--no-terminal", track], env=env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            time.sleep(3)
+            out["playing"] = window(shell.pid, seconds)
+        finally:
+            mpv.terminate()
+            mpv.wait()
+    finally:
+        shell.terminate()
+        shell.wait()
+        bus.terminate()
+        bus.wait()
+    feed = os.path.join(work, "feed.jsonl")
+    with open(feed, "w") as f:
+        f.write('{"at": 0, "title": "T", "album": "A", "position": 0, "playing": true}\n')
+    # Its peak resident memory, from a process whose only child it is.
+    peak = subprocess.run(
+        [sys.executable, "-c", "import resource, subprocess, sys; "
+         "subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL); "
+         "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)",
+         os.path.join(build, "bin/SpringBoard"), "--feed", feed, "--virtual", "--for", "600"],
+        env=env, capture_output=True, text=True, check=True).stdout
+    out["feed"] = int(peak) / 1024
+    shutil.rmtree(root, ignore_errors=True)
+    return out
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seconds", type=float, default=20)
+    parser.add_argument("builds", nargs="+")
+    args = parser.parse_args()
+    for tool in ("dbus-daemon", "mpv", "ffmpeg"):
+        if not shutil.which(tool):
+            sys.exit(f"{tool} is needed")
+    with tempfile.TemporaryDirectory() as work:
+        for build in args.builds:
+            res = measure(os.path.abspath(build), args.seconds, work)
+            iw, ic, ir = res["idle"]
+            pw, pc, pr = res["playing"]
+            feed = f"{res['feed']:.1f} MB"
+            print(f"{build}:\n  nothing playing: {iw:.1f} wake-ups/s, {ic:.2f} CPU s/hour, "
+                  f"RSS {ir:.1f} MB\n  playing:         {pw:.1f} wake-ups/s, {pc:.2f} CPU s/hour, "
+                  f"RSS {pr:.1f} MB\n  --feed run peak RSS: {feed}", flush=True)
+
+
+if __name__ == "__main__":
+    main()
