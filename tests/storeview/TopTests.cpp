@@ -48,6 +48,22 @@ TEST_F(TopTest, SumsTheDaysOfThePeriodBothEndsIncluded) {
             "   2           3   33.3%     2  B-Y\n");
 }
 
+TEST_F(TopTest, LastCountsBackFromTheDayListsLastEntryNotTheNewestDate) {
+  // The clock was once set years ahead: that day is listed before the real
+  // recent ones.
+  history({"2015-03-01", "2030-06-01", "2015-03-02", "2015-03-03", "2015-03-04"},
+          {{0, "Alpha"}, {1, "Beta"}, {2, "Gamma"}});
+  day("2030-06-01", {{2, {7000, 1, "A-X"}}});
+  ToolRun r = tool("top --last month");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+            "Top songs by time, 2015-02-05 to 2015-03-04: 4 recorded days, 3 songs heard");
+  EXPECT_NE(r.out.find("61.0s"), std::string::npos) << r.out;  // Gamma: only 2015-03-03
+  // An open --to still reaches the newest day.
+  r = tool("top --from 2030-01-01");
+  EXPECT_NE(r.out.find("2030-01-01 to 2030-06-01: 1 recorded days"), std::string::npos) << r.out;
+}
+
 TEST_F(TopTest, ValueTextsAndTiesOfAStoreWrittenByPlistlib) {
   // Another writer's store: a counter with a fraction, one as <integer>.
   int status = 0;
@@ -136,9 +152,12 @@ TEST_F(TopTest, BadInputGivesOneLineAndAFailureStatus) {
     const char* message;
   };
   const Case cases[] = {
-      {"frobnicate", "unknown command 'frobnicate' (see 'corvane-store help')"},
-      {"top --color", "unknown option '--color' for top"},
-      {"export --by time", "unknown option '--by' for export"},
+      {"frobnicate", "unknown command 'frobnicate' (see 'corvane-store --help')"},
+      {"--frobnicate", "unknown option '--frobnicate' (see 'corvane-store --help')"},
+      {"help frobnicate", "no help on 'frobnicate' (see 'corvane-store --help')"},
+      {"top --color", "unknown option '--color' for top (see 'corvane-store help top')"},
+      {"top -x", "unknown option '-x' for top (see 'corvane-store help top')"},
+      {"export --by time", "unknown option '--by' for export (see 'corvane-store help export')"},
       {"top --from", "option --from needs a value"},
       {"top --from 2015-02-29", "--from '2015-02-29' is not a day of the form YYYY-MM-DD"},
       {"top --to 2015-3-01", "--to '2015-3-01' is not a day of the form YYYY-MM-DD"},
@@ -153,7 +172,7 @@ TEST_F(TopTest, BadInputGivesOneLineAndAFailureStatus) {
       {"export --format xml", "--format 'xml' is not one of csv or json"},
       {"generate --days 0", "--days '0' is not a whole number from 1 to 36600"},
       {"generate --force=yes", "option --force takes no value"},
-      {"top extra", "unexpected argument 'extra' for top"},
+      {"top extra", "unexpected argument 'extra' for top (see 'corvane-store help top')"},
   };
   for (const Case& c : cases) {
     ToolRun r = tool(c.args);

@@ -32,6 +32,8 @@ int printTop(const TopRequest& request, const std::vector<RecordedDay>& days, st
 // The app's value text: seconds as "%0.1fmin" above 61, else "%0.1fs";
 // plays as a whole number.
 std::string valueText(double value, Measure measure);
+// The app's share text, "%0.1f%%" of the total; 0 when the total is none.
+std::string shareText(double value, double total);
 
 enum class Format { Csv, Json };
 
@@ -49,7 +51,7 @@ struct GenerateRequest {
 int generateStore(const GenerateRequest& request, std::FILE* out, std::FILE* err);
 
 // The day-by-day printout of the whole store.
-int showStore(std::FILE* out);
+int showStore(std::FILE* out, std::FILE* err);
 
 // Ends the output; a failed write (full disk, closed pipe) is an error.
 int finishOutput(std::FILE* out, std::FILE* err);

@@ -1,6 +1,7 @@
 // The diary as a table other tools read: one row per day and song, as CSV
 // (RFC 4180) or as a JSON array of objects.
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -19,12 +20,16 @@ struct Row {
 };
 
 // Fields holding a comma, a quote or a line break are quoted, quotes doubled.
+// A text a spreadsheet would run as a formula (it starts with =, +, -, @, a
+// tab or a carriage return) gets a leading ' and is quoted, so the cell
+// shows the title instead of running it.
 void csvField(std::string& line, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+  const bool formula = !text.empty() && text[0] && std::strchr("=+-@\t\r", text[0]);
+  if (!formula && text.find_first_of(",\"\r\n") == std::string::npos) {
     line += text;
     return;
   }
-  line += '"';
+  line += formula ? "\"'" : "\"";
   for (char c : text) {
     if (c == '"') line += '"';
     line += c;

@@ -1,5 +1,6 @@
 // Prints what the data store of a device root holds: the numbered titles and,
-// day by day, each song's seconds, plays and artist-album record.
+// day by day, each song's seconds, plays and artist-album record, in the
+// value texts the app and `top` use.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -9,61 +10,67 @@
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/FileSystem.h"
 #include "Foundation/PropertyList.h"
-#include "Foundation/TextValue.h"
+#include "Table.h"
 
 namespace corvane::storetool {
 
 namespace {
 
-std::string text(const ns::PlistDictionary* d, const std::string& key, const char* missing) {
+std::string text(const std::optional<ns::PlistDictionary>& d, const std::string& key,
+                 const char* missing) {
   const std::string* s = d ? ns::stringForKey(*d, key) : nullptr;
   return s ? *s : missing;
 }
 
 }  // namespace
 
-int showStore(std::FILE* out) {
+int showStore(std::FILE* out, std::FILE* err) {
   std::fprintf(out, "Data store: %s%s\n", ns::deviceRoot().c_str(), kStoreRoot);
-  auto days = ns::arrayWithContentsOfFile(kDateArrayPath);
-  auto titles = ns::dictionaryWithContentsOfFile(kIntMusicDataPath);
+  Reporter reporter(err);
+  auto days = recordedDays(reporter);
+  auto titles = readDictionary(kIntMusicDataPath, reporter);
   auto save = ns::dictionaryWithContentsOfFile(kSaveDataPath);
   if (!days || !titles) {
     std::fprintf(out, "  no readable store here yet\n");
     return 1;
   }
   std::fprintf(out, "  %zu titles numbered, next song number %s\n", titles->size(),
-               text(save ? &*save : nullptr, "MusicNumber", "?").c_str());
+               oneLine(text(save, "MusicNumber", "?")).c_str());
 
-  for (auto& dayValue : *days) {
-    const std::string* day = dayValue.string();
-    if (!day) continue;
-    auto seconds = ns::dictionaryWithContentsOfFile(musicTimePath(*day));
-    auto plays = ns::dictionaryWithContentsOfFile(musicNumberPath(*day));
-    auto albums = ns::dictionaryWithContentsOfFile(musicAlbumPath(*day));
-    std::fprintf(out, "\n%s\n", day->c_str());
+  using Align = Table::Align;
+  for (const RecordedDay& day : *days) {
+    auto seconds = readDictionary(musicTimePath(day.key), reporter);
+    auto plays = ns::dictionaryWithContentsOfFile(musicNumberPath(day.key));
+    auto albums = ns::dictionaryWithContentsOfFile(musicAlbumPath(day.key));
+    std::fprintf(out, "\n%s\n", day.key.c_str());
     if (!seconds || seconds->empty()) {
       std::fprintf(out, "  (nothing played)\n");
       continue;
     }
-    std::vector<std::pair<int, std::string>> ranked;
-    long total = 0;
+    std::vector<std::pair<double, std::string>> ranked;
+    double total = 0;
     for (auto& [number, value] : *seconds) {
-      int s = value.string() ? ns::intValue(*value.string()) : 0;
+      const double s = counterValue(value);
       ranked.emplace_back(s, number);
       total += s;
     }
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](auto& a, auto& b) { return a.first > b.first; });
-    std::fprintf(out, "  %4s  %-28s %8s %6s %6s  %s\n", "#", "title", "time", "share", "plays",
-                 "artist-album");
+    Table table({{"#", Align::Right, 4},
+                 {"title", Align::Left, 28, 40},
+                 {"time", Align::Right, 8},
+                 {"share", Align::Right, 6},
+                 {"plays", Align::Right, 5},
+                 {"artist-album"}});
     for (auto& [s, number] : ranked) {
-      char share[16];
-      std::snprintf(share, sizeof share, "%0.1f%%", total ? 100.0 * s / total : 0.0);
-      std::fprintf(out, "  %4s  %-28s %6.1fmin %6s %6s  %s\n", number.c_str(),
-                   text(&*titles, number, "?").c_str(), s / 60.0, share,
-                   text(plays ? &*plays : nullptr, number, "0").c_str(),
-                   text(albums ? &*albums : nullptr, number, "").c_str());
+      const ns::PlistValue* played = nullptr;
+      if (plays)
+        if (auto it = plays->find(number); it != plays->end()) played = &it->second;
+      table.add({number, text(titles, number, "?"), valueText(s, Measure::Time),
+                 shareText(s, total), valueText(played ? counterValue(*played) : 0, Measure::Plays),
+                 text(albums, number, "")});
     }
+    table.print(out, "  ");
   }
   return 0;
 }

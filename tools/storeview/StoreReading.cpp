@@ -1,6 +1,7 @@
 #include "StoreReading.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -31,12 +32,13 @@ std::vector<std::string> dayFolders() {
     std::string name = it->path().filename().string();
     if (isDayKey(name) && it->is_directory(ec)) names.push_back(name);
   }
+  std::sort(names.begin(), names.end());  // as the recorder lists days
   return names;
 }
 
 }  // namespace
 
-std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter) {
+std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter, int32_t* lastListed) {
   std::vector<std::string> keys;
   if (auto listed = ns::arrayWithContentsOfFile(kDateArrayPath)) {
     for (auto& value : *listed) keys.push_back(value.string() ? *value.string() : "");
@@ -58,6 +60,7 @@ std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter) {
     }
     // The recorder may list a day twice after its files were lost.
     if (seen.insert(*day).second) days.push_back({*day, key});
+    if (lastListed) *lastListed = *day;
   }
   std::sort(days.begin(), days.end(), [](auto& a, auto& b) { return a.day < b.day; });
   return days;
@@ -87,7 +90,7 @@ double counterValue(const ns::PlistValue& value) {
   else if (const ns::PlistOther* o = value.other();
            o && (o->element == "integer" || o->element == "real"))
     v = ns::doubleValue(o->text);
-  return std::isfinite(v) ? v : 0;
+  return std::isfinite(v) && v >= 0 && v <= INT32_MAX ? v : 0;
 }
 
 }  // namespace corvane::storetool

@@ -30,8 +30,11 @@ struct RecordedDay {
 
 // The days DateArray.plist lists, each once, oldest first. When that file
 // cannot be read the day folders stand in for it. nullopt when the device
-// root holds no store at all.
-std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter);
+// root holds no store at all. lastListed, when given, gets the list's last
+// day entry: the most recent day the recorder saw (the app's today), which a
+// clock once set ahead can leave older than the newest day listed.
+std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter,
+                                                     int32_t* lastListed = nullptr);
 
 // A day or history file as a dictionary; a missing or damaged one is
 // reported and gives nullopt.
@@ -42,8 +45,10 @@ std::optional<ns::PlistDictionary> readDictionary(const std::string& devicePath,
 std::optional<int32_t> songNumber(const std::string& key);
 
 // A counter as the app reads it, a decimal number; the store writes text,
-// other writers may use <integer> or <real>. Anything else, or a value that
-// is not finite, counts as 0.
+// other writers may use <integer> or <real>. Anything else counts as 0, as
+// the app counts what is not finite or is negative; so does what no "%d"
+// counter can hold (above 2147483647), which only a foreign or hand-edited
+// file has.
 double counterValue(const ns::PlistValue& value);
 
 // The host path of a device path, as the user finds the file.

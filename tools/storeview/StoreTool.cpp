@@ -2,6 +2,7 @@
 // exit status 2 for anything it does not understand.
 #include "StoreTool.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,23 +17,102 @@ namespace corvane::storetool {
 
 namespace {
 
+constexpr const char* kEnvironment =
+    "\n"
+    "Environment:\n"
+    "  CORVANE_DEVICE_ROOT  the device root whose store is read (default\n"
+    "                       ~/.local/share/corvane/device); the store is its\n"
+    "                       var/mobile/Documents/Corvane/\n";
+
 constexpr const char* kUsage =
     "usage: corvane-store [COMMAND] [OPTIONS]\n"
-    "Reads the data store under the device root (CORVANE_DEVICE_ROOT).\n"
+    "Reads the data store under the device root; only 'generate' writes.\n"
     "\n"
-    "  (none), show   print every recorded day with its songs\n"
-    "  top            rank the songs (or records) of a period\n"
-    "      [--from YYYY-MM-DD] [--to YYYY-MM-DD] | [--last week|month|year]\n"
-    "      [--by time|plays] [--group song|record] [--limit N (default 20, 0 for all)]\n"
-    "  export         one row per day and song, to standard output\n"
-    "      [--format csv|json (default csv)] [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-    "  generate       write a made-up history into an empty store\n"
-    "      [--days N (1095)] [--titles N (50000)] [--seed N (1)]\n"
-    "      [--start YYYY-MM-DD (2020-01-01)] [--force (replace a store that has data)]\n"
-    "  help           print this text\n"
+    "Commands:\n"
+    "  show            print every recorded day with its songs (the default)\n"
+    "  top             rank the songs (or records) of a period\n"
+    "  export          one row per day and song, as CSV or JSON\n"
+    "  generate        write a made-up history into an empty store\n"
+    "  help [COMMAND]  print this text, or what one command takes\n"
     "\n"
-    "Without --from the period starts with the first recorded day, without --to\n"
-    "it ends with the last; --last counts back from the most recent recorded day.\n";
+    "Options:\n"
+    "  -h, --help      print help and exit (also after a command)\n";
+
+constexpr const char* kPeriodOptions =
+    "  --from YYYY-MM-DD   first day (default: the first recorded day)\n"
+    "  --to YYYY-MM-DD     last day (default: the last recorded day)\n"
+    "  --last week|month|year\n"
+    "                      the 7 days, month or year up to the day list's last\n"
+    "                      entry (the most recent day the recorder saw, as the\n"
+    "                      app's today button shows), not the newest date listed\n";
+
+struct CommandHelp {
+  const char* name;
+  std::string text;
+};
+
+const std::vector<CommandHelp>& commandHelp() {
+  static const std::vector<CommandHelp> help = {
+      {"show",
+       "usage: corvane-store [show]\n"
+       "Prints the numbered titles and, day by day, each song's time, share,\n"
+       "plays and artist-album, in the app's value texts.\n"},
+      {"top", std::string("usage: corvane-store top [OPTIONS]\n"
+                          "Ranks the songs (or records) of a period by time or plays, summed over\n"
+                          "its recorded days.\n"
+                          "\n"
+                          "Options:\n") +
+                  kPeriodOptions +
+                  "  --by time|plays     what ranks (default time)\n"
+                  "  --group song|record rank songs or artist-album records (default song)\n"
+                  "  --limit N           rows shown (default 20, 0 for all)\n"},
+      {"export",
+       "usage: corvane-store export [OPTIONS]\n"
+       "Writes one row per day and song to standard output: day, song, title,\n"
+       "record, seconds, plays.\n"
+       "\n"
+       "Options:\n"
+       "  --format csv|json   (default csv, RFC 4180 with CRLF line ends)\n"
+       "  --from YYYY-MM-DD   first day (default: the first recorded day)\n"
+       "  --to YYYY-MM-DD     last day (default: the last recorded day)\n"
+       "\n"
+       "A CSV text cell that starts with =, +, -, @, a tab or a carriage return\n"
+       "gets a leading ' so that a spreadsheet shows it rather than runs it as a\n"
+       "formula; counters that are not finite, negative or above 2147483647\n"
+       "are written as 0, as the app counts them.\n"},
+      {"generate",
+       "usage: corvane-store generate [OPTIONS]\n"
+       "Writes a made-up history into an empty store (for trying the app and\n"
+       "for benchmarks).\n"
+       "\n"
+       "Options:\n"
+       "  --days N            days of history (default 1095)\n"
+       "  --titles N          distinct titles (default 50000)\n"
+       "  --seed N            random seed (default 1)\n"
+       "  --start YYYY-MM-DD  first day (default 2020-01-01)\n"
+       "  --force             replace a store that has data\n"},
+      {"help",
+       "usage: corvane-store help [COMMAND]\n"
+       "Prints the list of commands, or what one command takes.\n"},
+  };
+  return help;
+}
+
+const CommandHelp* findHelp(const std::string& command) {
+  for (const CommandHelp& h : commandHelp())
+    if (command == h.name) return &h;
+  return nullptr;
+}
+
+int printHelp(const std::string& text, std::FILE* out, std::FILE* err) {
+  std::fputs(text.c_str(), out);
+  std::fputs(kEnvironment, out);
+  return finishOutput(out, err);
+}
+
+bool isHelpOption(const std::string& arg) {
+  return arg == "--help" || arg == "-h";
+}
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -48,14 +128,20 @@ struct Options {
   }
 };
 
+std::string helpHint(const std::string& command) {
+  return " (see 'corvane-store help " + command + "')";
+}
+
 // Options of one command: "--name value", "--name=value" or a flag.
 Options parseOptions(const std::string& command, const std::vector<std::string>& args,
                      const std::set<std::string>& valued, const std::set<std::string>& flags) {
   Options options;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
+    if (arg.rfind("--", 0) != 0 && !(arg.size() > 1 && arg[0] == '-'))
+      throw UsageError("unexpected argument '" + arg + "' for " + command + helpHint(command));
     if (arg.rfind("--", 0) != 0)
-      throw UsageError("unexpected argument '" + arg + "' for " + command);
+      throw UsageError("unknown option '" + arg + "' for " + command + helpHint(command));
     std::string name = arg.substr(2), value;
     bool inlineValue = false;
     if (auto eq = name.find('='); eq != std::string::npos) {
@@ -65,7 +151,7 @@ Options parseOptions(const std::string& command, const std::vector<std::string>&
     }
     const bool isValued = valued.count(name) > 0;
     if (!isValued && !flags.count(name))
-      throw UsageError("unknown option '--" + name + "' for " + command);
+      throw UsageError("unknown option '--" + name + "' for " + command + helpHint(command));
     if (options.values.count(name) || options.flags.count(name))
       throw UsageError("option --" + name + " given twice");
     if (!isValued) {
@@ -118,14 +204,14 @@ T choice(const Options& options, const std::string& name,
 }
 
 // The period of --from/--to or --last, against the recorded days.
-Period period(const Options& options, const std::vector<RecordedDay>& days) {
+Period period(const Options& options, const std::vector<RecordedDay>& days, int32_t lastListed) {
   const int32_t first = days.empty() ? 0 : days.front().day;
   const int32_t last = days.empty() ? 0 : days.back().day;
   if (options.value("last")) {
     if (options.value("from") || options.value("to"))
       throw UsageError("--last cannot be combined with --from or --to");
     int back = choice<int>(options, "last", {{"week", 0}, {"month", 1}, {"year", 12}}, 0);
-    return {back ? monthsBefore(last, back) + 1 : last - 6, last};
+    return {back ? monthsBefore(lastListed, back) + 1 : lastListed - 6, lastListed};
   }
   // An open end reaches the first or last recorded day, but never past the other end.
   const int32_t from = options.value("from") ? dayOption(options, "from") : first;
@@ -143,8 +229,9 @@ void checkPeriod(const Options& options) {
 }
 
 // Reads the day list, or says there is no store here.
-std::optional<std::vector<RecordedDay>> openStore(Reporter& reporter, std::FILE* err) {
-  auto days = recordedDays(reporter);
+std::optional<std::vector<RecordedDay>> openStore(Reporter& reporter, std::FILE* err,
+                                                  int32_t* lastListed = nullptr) {
+  auto days = recordedDays(reporter, lastListed);
   if (!days)
     std::fprintf(err,
                  "corvane-store: no data store at %s (set CORVANE_DEVICE_ROOT to the device "
@@ -155,13 +242,21 @@ std::optional<std::vector<RecordedDay>> openStore(Reporter& reporter, std::FILE*
 
 int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   const std::string command = args.empty() ? "show" : args[0];
-  if (command == "help" || command == "--help" || command == "-h") {
-    std::fputs(kUsage, out);
-    return finishOutput(out, err);
+  if (isHelpOption(command)) return printHelp(kUsage, out, err);
+  if (command == "help") {
+    if (args.size() == 1) return printHelp(kUsage, out, err);
+    const CommandHelp* help = args.size() == 2 ? findHelp(args[1]) : nullptr;
+    if (!help) throw UsageError("no help on '" + args.back() + "' (see 'corvane-store --help')");
+    return printHelp(help->text, out, err);
   }
+  if (command.size() > 1 && command[0] == '-')
+    throw UsageError("unknown option '" + command + "' (see 'corvane-store --help')");
+  if (const CommandHelp* help = findHelp(command))
+    if (std::any_of(args.begin() + 1, args.end(), isHelpOption))
+      return printHelp(help->text, out, err);
   if (command == "show") {
     parseOptions(command, args, {}, {});
-    int status = showStore(out);
+    int status = showStore(out, err);
     return std::max(status, finishOutput(out, err));
   }
   if (command == "top") {
@@ -175,15 +270,16 @@ int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
                                   {{"song", Group::Song}, {"record", Group::Record}}, Group::Song);
     if (options.value("limit"))
       request.limit = static_cast<size_t>(numberOption(options, "limit", 0, INT32_MAX));
-    if (options.value("last")) period(options, {});  // checks the word before any reading
+    if (options.value("last")) period(options, {}, 0);  // checks the word before any reading
     Reporter reporter(err);
-    auto days = openStore(reporter, err);
+    int32_t lastListed = 0;
+    auto days = openStore(reporter, err, &lastListed);
     if (!days) return 1;
     if (days->empty() && !(options.value("from") && options.value("to"))) {
       std::fprintf(out, "The store holds no recorded day yet.\n");
       return finishOutput(out, err);
     }
-    request.period = period(options, *days);
+    request.period = period(options, *days, lastListed);
     int status = printTop(request, *days, out, reporter);
     return std::max(status, finishOutput(out, err));
   }
@@ -217,7 +313,7 @@ int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     int status = generateStore(request, out, err);
     return std::max(status, finishOutput(out, err));
   }
-  throw UsageError("unknown command '" + command + "' (see 'corvane-store help')");
+  throw UsageError("unknown command '" + command + "' (see 'corvane-store --help')");
 }
 
 }  // namespace
