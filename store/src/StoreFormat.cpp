@@ -33,14 +33,22 @@ bool isDayKey(std::string_view s) {
 }
 
 std::string numberText(int32_t n) {
-  return ns::stringWithFormat("%d", n);
+  // "%d", without a formatter: every key of a map goes through here.
+  char text[16];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, n);
+  return std::string(text, end);
 }
 
 std::optional<int32_t> songNumber(std::string_view text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  const int32_t n = ns::intValue(text);
-  if (n < 0 || numberText(n) != text) return std::nullopt;
-  return n;
+  // Digits only, no leading zero, within 32 bits: what "%d" gives back.
+  if (text.empty() || text.size() > 10 || (text[0] == '0' && text.size() > 1)) return std::nullopt;
+  int64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(n);
 }
 
 namespace {
