@@ -1,6 +1,7 @@
 #include "showDataTableView.h"
 
 #include "CellView.h"
+#include "CorvaneStore/StoreFormat.h"
 #include "DateCellView.h"
 #include "Foundation/Log.h"
 #include "Foundation/NSArray.h"
@@ -58,10 +59,17 @@ void showDataTableView::freshDataTableView(DateCellView* card) {
   objc::Ref<showDataTableView> self(this);
   objc::Ref<DateCellView> keepCard(card);
   UIView::animateWithDuration(0.0, [self, keepCard] {
+    const std::string cardDay =
+        keepCard && keepCard->DateLabel() ? keepCard->DateLabel()->text() : std::string();
     if (self->dateString_.empty()) {
-      self->dateString_ = self->dateArray_.empty() ? "" : self->dateArray_.back();
+      // "No day" takes the card's day when it names one: a day list that
+      // was empty at launch would otherwise keep every later day from view.
+      if (corvane::isDayKey(cardDay))
+        self->dateString_ = cardDay;
+      else
+        self->dateString_ = self->dateArray_.empty() ? "" : self->dateArray_.back();
     } else if (keepCard && keepCard->DateLabel()) {
-      self->dateString_ = keepCard->DateLabel()->text();
+      self->dateString_ = cardDay;
     }
     if (self->isNumber_)
       self->freshToNumber();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <iterator>
 #include <set>
@@ -22,26 +23,6 @@ namespace corvane {
 using ns::PlistArray;
 using ns::PlistDictionary;
 using ns::PlistValue;
-
-std::string numberText(int32_t n) {
-  return ns::stringWithFormat("%d", n);
-}
-
-std::string incrementedCounter(const std::string* text) {
-  if (!text) return "1";
-  int32_t value = ns::intValue(*text);
-  return numberText(value == INT32_MAX ? value : value + 1);
-}
-
-namespace {
-
-void numbersAsText(PlistDictionary& dictionary) {
-  for (auto& [key, value] : dictionary)
-    if (!value.isString())
-      if (auto text = ns::decimalText(value)) value = PlistValue(std::move(*text));
-}
-
-}  // namespace
 
 std::optional<PlistDictionary> readStoreDictionary(const std::string& path,
                                                    ns::PlistReadProblem* problem) {
@@ -104,9 +85,7 @@ bool StoreCache::Edit::set(const std::string& key, std::string value) {
 void StoreCache::recordingDay(const std::string& dayKey) {
   if (dayKey == day_) return;
   if (!day_.empty())
-    for (const std::string& path :
-         {musicTimePath(day_), musicNumberPath(day_), musicAlbumPath(day_)})
-      files_.forget(path);
+    for (const std::string& path : dayFilePaths(day_)) files_.forget(path);
   day_ = dayKey;
 }
 
@@ -155,13 +134,6 @@ namespace {
 // be read just now, or one too large for any reader, is left alone.
 bool replaceable(ns::PlistReadProblem problem) {
   return problem == ns::PlistReadProblem::Missing || problem == ns::PlistReadProblem::Damaged;
-}
-
-// A song number key as the recorder writes it: "%d" of a non-negative number.
-std::optional<int32_t> songNumber(const std::string& text) {
-  int32_t n = ns::intValue(text);
-  if (n < 0 || numberText(n) != text) return std::nullopt;
-  return n;
 }
 
 // The sorted names in a folder; false when it could not be listed.
@@ -386,7 +358,7 @@ void RecorderStore::ensureHistoryFiles() {
     // A counter the damaged file still held stays unless the maps are past it.
     const std::string* held = ns::stringForKey(fresh, "MusicNumber");
     const int32_t next =
-        std::max(held ? ns::intValue(*held) : 0, nextFreeNumber(intMusic.get(), musicInt.get()));
+        std::max(held ? counterCount(*held) : 0, nextFreeNumber(intMusic.get(), musicInt.get()));
     fresh["MusicNumber"] = numberText(next);
     save = std::make_shared<const PlistDictionary>(std::move(fresh));
     writeFresh(*save, kSaveDataPath, aside, kept);
@@ -434,7 +406,7 @@ bool SongNumbering::repair(const Files& seen) {
   // The additions carry only numbers one map already has: the highest stays.
   const int32_t next = nextFreeNumber(&intMusic, &musicInt);
   const std::string* saved = ns::stringForKey(*seen.save, "MusicNumber");
-  const bool saveBehind = !saved || ns::intValue(*saved) < next;
+  const bool saveBehind = !saved || counterCount(*saved) < next;
   if (toIntMusic.empty() && toMusicInt.empty() && !saveBehind) {
     consistent_ = seen;
     return true;
@@ -474,8 +446,7 @@ void RecorderStore::ensureDayFiles(const std::string& dayKey) {
   for (std::string path : {std::string(kEverydayDataPath), folder})
     if (ns::isNonFolderAtPath(path)) setAsideUnreadable(path);
 
-  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
-                               musicAlbumPath(dayKey)};
+  const auto paths = dayFilePaths(dayKey);
   ns::PlistReadProblem problems[3];
   bool allThere = true;
   for (int i = 0; i < 3; ++i) allThere &= cache_.dictionary(paths[i], &problems[i]) != nullptr;
@@ -526,8 +497,7 @@ void RecorderStore::createMissingDayFiles(const std::string& dayKey) {
   if (!listFolder(dayFolderPath(dayKey), &present) &&
       (ns::itemExistsAtPath(dayFolderPath(dayKey), &error) || error))
     return;
-  const std::string paths[] = {musicTimePath(dayKey), musicNumberPath(dayKey),
-                               musicAlbumPath(dayKey)};
+  const auto paths = dayFilePaths(dayKey);
   bool folderMade = false;
   for (auto& path : paths) {
     const std::string name = path.substr(path.rfind('/') + 1);
@@ -570,7 +540,7 @@ SongNumbering::Result SongNumbering::assign(const std::string& title) {
       }
     }
   const std::string* next = ns::stringForKey(*saveFile, "MusicNumber");
-  const int32_t saved = next ? ns::intValue(*next) : 0;
+  const int32_t saved = next ? counterCount(*next) : 0;
   // A hand-edited or stale counter must never hand out a number again.
   int32_t n = std::max(saved, consistent ? 0 : nextFreeNumber(&*intMusic, &*titles_));
   // The number saved but given to neither map was never given out.

@@ -81,15 +81,9 @@ class StoreCache {
   int lastError_ = 0;
 };
 
-// "%d" of a number: how song numbers and counters are written.
-std::string numberText(int32_t n);
-// A counter's text plus one; text that is not a number counts as 0, and a
-// counter already at the 32-bit maximum stays there.
-std::string incrementedCounter(const std::string* text);
-
 // A store file read as a dictionary whose <integer> and <real> values (a
-// store edited with another tool) are turned into the decimal text the
-// recorder writes, so they are counted on and written back as text.
+// store edited with another tool) are turned into their text
+// (numbersAsText), so they are counted on and written back as text.
 std::optional<ns::PlistDictionary> readStoreDictionary(const std::string& path,
                                                        ns::PlistReadProblem* problem = nullptr);
 

@@ -226,9 +226,8 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   // has no key to tally under.
   const std::string* number = numbering.lookUp(*title);
   if (!number) return;
-  std::string albumEntry = ns::describeOrNull(artist ? &*artist : nullptr) + "-" +
-                           ns::describeOrNull(album ? &*album : nullptr);
-  store.tallySecond(day, *number, albumEntry);
+  store.tallySecond(day, *number,
+                    albumEntry(artist ? &*artist : nullptr, album ? &*album : nullptr));
 }
 
 void checkNumber(objc::id controller, NowPlayingHost& host) {

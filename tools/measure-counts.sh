@@ -2,7 +2,7 @@
 # Machine-independent start-up figures: callgrind's instruction counts of the
 # app's cold start to its first frame (headless) and of the recorder's
 # start-up (the simulated shell on the virtual clock up to its first sampling
-# ticks), on a generated 3-year and 10-year store, for each build given.
+# tick), on a generated 3-year and 10-year store, for each build given.
 # Usage: measure-counts.sh BUILD_DIR... (e.g. a build of main, then this one)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -43,7 +43,7 @@ for build in "$@"; do
     app=$(CORVANE_DEVICE_ROOT="$root" CORVANE_HEADLESS=1 CORVANE_EXIT_AFTER_FIRST_FRAME=1 \
       instructions "$root/Applications/Corvane.app/Corvane")
     rec=$(CORVANE_DEVICE_ROOT="$root" CORVANE_HEADLESS=1 \
-      instructions "$build/bin/SpringBoard" --virtual --start 2023-01-01T12:00:00 --for 2)
+      instructions "$build/bin/SpringBoard" --virtual --start 2023-01-01T12:00:00 --for 4)
     printf '%-40s %8s %16.1f %16.1f\n' "$build" "$name" "$(echo "$app / 1000000" | bc -l)" \
       "$(echo "$rec / 1000000" | bc -l)"
   done

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Foundation/TextValue.h"
+#include "CorvaneStore/StoreFormat.h"
 
 namespace corvane::app {
 
@@ -20,7 +20,7 @@ EntryParts splitEntry(const std::string& entry) {
 namespace {
 int32_t integerPart(const std::string& entry) {
   size_t colon = entry.find(':');
-  return colon == std::string::npos ? 0 : ns::intValue(std::string_view(entry).substr(colon + 1));
+  return colon == std::string::npos ? 0 : counterCount(std::string_view(entry).substr(colon + 1));
 }
 }  // namespace
 
@@ -29,8 +29,7 @@ bool ranksBefore(const std::string& a, const std::string& b) {
 }
 
 double valueOf(const std::string& valueText) {
-  double v = ns::doubleValue(valueText);
-  return std::isfinite(v) && v > 0 ? v : 0;
+  return counterAmount(valueText);
 }
 
 DayRanking rankDay(const DayValues& values) {

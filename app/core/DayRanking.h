@@ -2,7 +2,8 @@
 //
 // A ranking entry is "%@:%@" of a song number and its value text exactly as
 // stored; entries are ordered by the integer part of the value, largest
-// first, while the day's total and the shares use the full decimal values.
+// first (its counterCount), while the day's total and the shares use the
+// full decimal values (its counterAmount).
 #pragma once
 
 #include <string>
@@ -26,10 +27,9 @@ EntryParts splitEntry(const std::string& entry);
 // built in (the file's key order).
 bool ranksBefore(const std::string& a, const std::string& b);
 
-// A value text read as a number for totals and shares. The recorder only
-// writes positive counters; text that reads as negative or not finite (a
-// damaged or hand-edited file) counts as 0 so no share can turn negative,
-// exceed the day or become "nan".
+// A value text read as a number for totals and shares: its counterAmount
+// (CorvaneStore/StoreFormat.h), so no share can turn negative, exceed the
+// day or become "nan".
 double valueOf(const std::string& valueText);
 
 struct DayRanking {

@@ -6,19 +6,6 @@
 
 namespace corvane::app {
 
-namespace {
-
-// The text of a leaf: a string, or a number another tool wrote as one.
-const std::string* leafText(const ns::PlistValue& value) {
-  if (const std::string* s = value.string()) return s;
-  if (const ns::PlistOther* o = value.other();
-      o && (o->element == "integer" || o->element == "real"))
-    return &o->text;
-  return nullptr;
-}
-
-}  // namespace
-
 std::optional<std::vector<std::string>> readDayList() {
   auto array = ns::arrayWithContentsOfFile(kDateArrayPath);
   if (!array) return std::nullopt;
@@ -42,7 +29,7 @@ std::optional<DayValues> readDayValues(const std::string& dayKey, bool plays) {
   DayValues values;
   values.reserve(dictionary->size());
   for (auto& [key, value] : *dictionary)
-    if (const std::string* text = leafText(value)) values.emplace_back(key, *text);
+    if (auto text = leafText(value)) values.emplace_back(key, std::move(*text));
   return values;
 }
 
@@ -52,8 +39,7 @@ bool dayHasTimeFile(const std::string& dayKey) {
 
 std::optional<std::string> TextTable::find(const std::string& key) const {
   std::optional<ns::PlistValue> value = entries_->find(key);
-  const std::string* text = value ? leafText(*value) : nullptr;
-  return text ? std::optional<std::string>(*text) : std::nullopt;
+  return value ? leafText(*value) : std::nullopt;
 }
 
 size_t TextTable::size() const {

@@ -31,8 +31,8 @@ using DayValues = std::vector<std::pair<std::string, std::string>>;
 // The day's MusicTime.plist (seconds) or MusicNumber.plist (plays). Nullopt
 // when the file cannot be read, and for text that is not a day key (text
 // typed by the user or found in a damaged day list never reaches the file
-// system). Leaves written as numbers by other tools read as their decimal
-// text; leaves of other kinds are skipped.
+// system). Each leaf reads as its text (leafText, CorvaneStore/StoreFormat.h);
+// a leaf without text is left out.
 std::optional<DayValues> readDayValues(const std::string& dayKey, bool plays);
 
 // Whether the day's MusicTime.plist can be read (the day has data).

@@ -3,6 +3,7 @@
 
 #include "AppFixture.h"
 #include "DateCellView.h"
+#include "Foundation/TextValue.h"
 
 namespace {
 std::string frameText(UIView* v) {

@@ -1,8 +1,11 @@
 // The main screen as a whole: its geometry, the today button, the carousel,
 // the switch, typed days and the date list, driven by touches on the
 // virtual clock.
+#include <functional>
+
 #include "AppFixture.h"
 #include "CellView.h"
+#include "Foundation/TextValue.h"
 #include "ViewController.h"
 
 namespace {
@@ -263,6 +266,51 @@ TEST_F(MainScreen, AnUnreadableDayListShowsErrorEverywhere) {
   vc->MenuEvent();
   EXPECT_EQ(takeAlerts(), (std::vector<std::string>{"can't Found Data||ok"}));
   EXPECT_EQ(vc->showDetailTableView()->dateArr(), (std::vector<std::string>{"Error"}));
+}
+
+TEST_F(MainScreen, AfterALaunchOnAnEmptyDayListEveryWayToADayShowsIt) {
+  // The recorder writes the day list empty before its first day: the
+  // ranking starts on "no day", and the first day asked for must be shown.
+  struct Way {
+    const char* name;
+    std::function<void()> go;
+    const char* day;
+    const char* top;
+  };
+  UITextField* field = nullptr;
+  const Way ways[] = {
+      {"typed",
+       [&] {
+         window->tap(field->convertPointToView(CGPointMake(10, 10), nullptr));
+         while (!field->text().empty()) field->deleteBackward();
+         field->insertText("2015-03-01");
+         field->insertReturn();
+       },
+       "2015-03-01", "Zero 1.7min"},
+      {"today", [&] { window->tap(vc->todayButton()->center()); }, "2015-03-05", "Two 30.0s"},
+      {"picked",
+       [&] {
+         vc->MenuEvent();
+         run(0.4);
+         window->tap(CGPointMake(250, 28.4 + 75));  // the second row: 2015-03-02
+       },
+       "2015-03-02", "One 3.3min"},
+  };
+  for (const Way& way : ways) {
+    writeDays({});
+    open();
+    EXPECT_EQ(shownDay(), "") << way.name;
+    EXPECT_EQ(takeAlerts(),
+              (std::vector<std::string>{"No Data|Go to listen to the music in your iPhone|Okay"}))
+        << way.name;
+    writeDays({"2015-03-01", "2015-03-02", "2015-03-05"});
+    field = vc->dateScorllView()->getScrollView()->DateLabel();
+    way.go();
+    run(2);
+    EXPECT_TRUE(takeAlerts().empty()) << way.name;
+    EXPECT_EQ(shownDay(), way.day) << way.name;
+    EXPECT_EQ(topRow(), way.top) << way.name;
+  }
 }
 
 TEST_F(MainScreen, TheCarouselAndTheListAreReleasedWithTheScreen) {

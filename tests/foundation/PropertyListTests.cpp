@@ -171,24 +171,13 @@ TEST(PropertyListReader, ReadsWhatOtherReadersAccept) {
   EXPECT_EQ(parsePropertyList(doc("<true>yes</true>"))->other()->element, "true");
 }
 
-TEST(PropertyListReader, NumbersOfOtherToolsReadAsDecimalText) {
+TEST(PropertyListReader, NumbersOfOtherToolsAreKeptByElement) {
   auto d = *parsePropertyList(
-                doc("<dict><key>i</key><integer> 28 </integer><key>h</key><integer>0x1C</integer>"
-                    "<key>n</key><integer>-3</integer><key>r</key><real>28.0</real>"
-                    "<key>f</key><real>2.5</real><key>s</key><string>7</string>"
-                    "<key>bad</key><integer>x1</integer><key>t</key><true/></dict>"))
+                doc("<dict><key>i</key><integer> 28 </integer><key>r</key><real>2.5</real></dict>"))
                 ->dictionary();
-  EXPECT_EQ(decimalTextForKey(d, "i"), "28");
-  EXPECT_EQ(decimalTextForKey(d, "h"), "28");
-  EXPECT_EQ(decimalTextForKey(d, "n"), "-3");
-  EXPECT_EQ(decimalTextForKey(d, "r"), "28");
-  EXPECT_EQ(decimalTextForKey(d, "f"), "2.5");
-  EXPECT_EQ(decimalTextForKey(d, "s"), "7");
-  EXPECT_EQ(decimalTextForKey(d, "bad"), std::nullopt);
-  EXPECT_EQ(decimalTextForKey(d, "t"), std::nullopt);
-  EXPECT_EQ(decimalTextForKey(d, "missing"), std::nullopt);
-  // The element is kept for callers that look at it.
   EXPECT_EQ(d.at("i").other()->element, "integer");
+  EXPECT_EQ(d.at("i").other()->text, " 28 ");
+  EXPECT_EQ(d.at("r").other()->element, "real");
 }
 
 TEST(PropertyListReader, BoundsNestingDepth) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "CorvaneStore/StoreFormat.h"
 #include "Foundation/PropertyList.h"
 
 namespace {
@@ -55,9 +56,15 @@ void roundTrip(std::string_view xml) {
   std::optional<ns::PlistValue> again = ns::parsePropertyList(written);
   require(again.has_value());
   require(ns::serializePropertyList(*again) == written);
-  // Numbers other tools wrote read as decimal text, or as nothing.
+  // Numbers other tools wrote read as decimal text, or as nothing, and that
+  // text reads as a counter the same way again.
   if (const ns::PlistDictionary* d = again->dictionary()) {
-    for (const auto& [key, v] : *d) (void)ns::decimalText(v);
+    for (const auto& [key, v] : *d)
+      if (auto text = corvane::leafText(v)) {
+        const auto reread = corvane::leafText(ns::PlistValue(*text));
+        require(reread == text && corvane::counterAmount(*text) >= 0);
+        (void)corvane::counterCount(*text);
+      }
     // A new key beside each of the first few, and each of them changed.
     int n = 0;
     for (auto it = d->begin(); it != d->end() && n < 4; ++it, ++n) {

@@ -13,6 +13,7 @@
 
 #include "Foundation/Log.h"
 #include "SamplerFixture.h"
+#include "Foundation/TextValue.h"
 
 using namespace corvane;
 using testsupport::readHostFile;

@@ -8,6 +8,7 @@
 
 #include "Foundation/Log.h"
 #include "Foundation/NSTimer.h"
+#include "Foundation/TextValue.h"
 #include "RecorderKeys.h"
 #include "SamplerFixture.h"
 

@@ -323,8 +323,15 @@ int rename(const char* from, const char* to) {
   return r;
 }
 
-int renameat2(int fromfd, const char* from, int tofd, const char* to, unsigned flags) {
+typedef int (*renameat_fn)(int, const char*, int, const char*);
+typedef int (*unlinkat_fn)(int, const char*, int);
+
+// renameat and renameat2 alike: the paths resolved from their folders,
+// a rename into the root failed on demand and noted when it happened.
+static int renameFrom(int fromfd, const char* from, int tofd, const char* to, int withFlags,
+                      unsigned flags) {
   setup();
+  REAL(renameat, renameat_fn);
   REAL(renameat2, renameat2_fn);
   char fromFull[4096], toFull[4096];
   const char* fromHost = resolveAt(fromfd, from, fromFull, sizeof fromFull);
@@ -333,27 +340,18 @@ int renameat2(int fromfd, const char* from, int tofd, const char* to, unsigned f
     errno = EIO;
     return -1;
   }
-  int r = real_renameat2(fromfd, from, tofd, to, flags);
+  int r = withFlags ? real_renameat2(fromfd, from, tofd, to, flags)
+                    : real_renameat(fromfd, from, tofd, to);
   if (r == 0 && underRoot(toHost)) note("rename", fromHost, toHost);
   return r;
 }
 
-typedef int (*renameat_fn)(int, const char*, int, const char*);
-typedef int (*unlinkat_fn)(int, const char*, int);
+int renameat2(int fromfd, const char* from, int tofd, const char* to, unsigned flags) {
+  return renameFrom(fromfd, from, tofd, to, 1, flags);
+}
 
 int renameat(int fromfd, const char* from, int tofd, const char* to) {
-  setup();
-  REAL(renameat, renameat_fn);
-  char fromFull[4096], toFull[4096];
-  const char* fromHost = resolveAt(fromfd, from, fromFull, sizeof fromFull);
-  const char* toHost = resolveAt(tofd, to, toFull, sizeof toFull);
-  if (underRoot(toHost) && injected(OP_RENAME)) {
-    errno = EIO;
-    return -1;
-  }
-  int r = real_renameat(fromfd, from, tofd, to);
-  if (r == 0 && underRoot(toHost)) note("rename", fromHost, toHost);
-  return r;
+  return renameFrom(fromfd, from, tofd, to, 0, 0);
 }
 
 int unlinkat(int dirfd, const char* path, int flags) {

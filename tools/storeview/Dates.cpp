@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "CorvaneStore/StoreLayout.h"
+#include "Foundation/TextValue.h"
 #include "StoreTool.h"
 
 namespace corvane::storetool {

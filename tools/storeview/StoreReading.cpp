@@ -76,21 +76,10 @@ std::optional<ns::PlistDictionary> readDictionary(const std::string& devicePath,
   return dict;
 }
 
-std::optional<int32_t> songNumber(const std::string& key) {
-  if (key.empty() || key.size() > 10) return std::nullopt;
-  int32_t n = ns::intValue(key);
-  if (n < 0 || ns::stringWithFormat("%d", n) != key) return std::nullopt;
-  return n;
-}
-
+// The store's amount rule, and nothing above what a "%d" counter can hold.
 double counterValue(const ns::PlistValue& value) {
-  double v = 0;
-  if (const std::string* s = value.string())
-    v = ns::doubleValue(*s);
-  else if (const ns::PlistOther* o = value.other();
-           o && (o->element == "integer" || o->element == "real"))
-    v = ns::doubleValue(o->text);
-  return std::isfinite(v) && v >= 0 && v <= INT32_MAX ? v : 0;
+  const double v = leafAmount(value);
+  return v <= INT32_MAX ? v : 0;
 }
 
 }  // namespace corvane::storetool

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CorvaneStore/StoreFormat.h"
 #include "Foundation/PropertyList.h"
 
 namespace corvane::storetool {
@@ -40,9 +41,6 @@ std::optional<std::vector<RecordedDay>> recordedDays(Reporter& reporter,
 // reported and gives nullopt.
 std::optional<ns::PlistDictionary> readDictionary(const std::string& devicePath,
                                                   Reporter& reporter);
-
-// The song number of a day-file key: "%d" text of a non-negative number.
-std::optional<int32_t> songNumber(const std::string& key);
 
 // A counter as the app reads it, a decimal number; the store writes text,
 // other writers may use <integer> or <real>. Anything else counts as 0, as

@@ -12,6 +12,7 @@
 
 #include "Commands.h"
 #include "CorvaneStore/StoreLayout.h"
+#include "Foundation/TextValue.h"
 
 namespace corvane::storetool {
 

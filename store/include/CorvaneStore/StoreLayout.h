@@ -1,11 +1,12 @@
-// The data store's layout: the fixed device paths of its files. The recorder
-// writes them and the app and the tools read them; each includes this one
-// header (sharing a header is not linking).
+// The data store's layout: the fixed device paths of its files and which
+// files a day has. The recorder writes them and the app and the tools read
+// them; what the files' keys and values mean is in StoreFormat.h.
 #pragma once
 
+#include <array>
 #include <string>
 
-#include "Foundation/TextValue.h"
+#include "CorvaneStore/StoreFormat.h"
 
 namespace corvane {
 
@@ -16,31 +17,31 @@ constexpr const char* kMusicIntDataPath = "/var/mobile/Documents/Corvane/MusicIn
 constexpr const char* kSaveDataPath = "/var/mobile/Documents/Corvane/SaveData.plist";
 constexpr const char* kEverydayDataPath = "/var/mobile/Documents/Corvane/EverydayData";
 
-// A day's folder and its three files. The day key is used as given: callers
-// with text from outside check it with isDayKey first.
-inline std::string dayFolderPath(const std::string& dayKey) {
-  return ns::stringWithFormat("%s/%s", kEverydayDataPath, dayKey.c_str());
-}
-inline std::string dayFilePath(const std::string& dayKey, const char* fileName) {
-  return ns::stringWithFormat("%s/%s/%s", kEverydayDataPath, dayKey.c_str(), fileName);
-}
+// The four files of the whole history, in the order they are first created.
+constexpr std::array<const char*, 4> kHistoryFilePaths = {kDateArrayPath, kIntMusicDataPath,
+                                                          kMusicIntDataPath, kSaveDataPath};
+
+// The files of one day's folder, in the order the recorder creates them.
+constexpr const char* kMusicTimeFile = "MusicTime.plist";
+constexpr const char* kMusicNumberFile = "MusicNumber.plist";
+constexpr const char* kMusicAlbumFile = "MusicAlbum.plist";
+constexpr std::array<const char*, 3> kDayFileNames = {kMusicTimeFile, kMusicNumberFile,
+                                                      kMusicAlbumFile};
+
+// A day's folder and its files. The day key is used as given: callers with
+// text from outside check it with isDayKey first.
+std::string dayFolderPath(const std::string& dayKey);
+std::string dayFilePath(const std::string& dayKey, const char* fileName);
 inline std::string musicNumberPath(const std::string& dayKey) {
-  return dayFilePath(dayKey, "MusicNumber.plist");
+  return dayFilePath(dayKey, kMusicNumberFile);
 }
 inline std::string musicTimePath(const std::string& dayKey) {
-  return dayFilePath(dayKey, "MusicTime.plist");
+  return dayFilePath(dayKey, kMusicTimeFile);
 }
 inline std::string musicAlbumPath(const std::string& dayKey) {
-  return dayFilePath(dayKey, "MusicAlbum.plist");
+  return dayFilePath(dayKey, kMusicAlbumFile);
 }
-
-// True for text of the form the recorder names day folders with:
-// "yyyy-MM-dd", ten characters, digits and two hyphens.
-inline bool isDayKey(const std::string& s) {
-  if (s.size() != 10 || s[4] != '-' || s[7] != '-') return false;
-  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-    if (s[i] < '0' || s[i] > '9') return false;
-  return true;
-}
+// Every file of the day, in kDayFileNames' order.
+std::array<std::string, 3> dayFilePaths(const std::string& dayKey);
 
 }  // namespace corvane

@@ -2,9 +2,8 @@
 //
 // The data store only ever writes strings, arrays and dictionaries; any other
 // property-list element (integer, real, true, false, date, data) is kept as
-// an opaque "other" value so a file holding one still reads. A store edited
-// with another tool may hold numbers as <integer> or <real>: decimalText
-// gives their value as the text the store would have written.
+// an opaque "other" value so a file holding one still reads (what the
+// store makes of an <integer> or <real> is in CorvaneStore/StoreFormat.h).
 #pragma once
 
 #include <cstddef>
@@ -64,12 +63,6 @@ class PlistValue {
 
 // The string stored under key, or null when there is none or it is not a string.
 const std::string* stringForKey(const PlistDictionary& dictionary, const std::string& key);
-
-// The decimal text of a string, <integer> or <real> leaf ("0x1C" and 28.0
-// both give "28"); nothing for other kinds or text that is not a number.
-std::optional<std::string> decimalText(const PlistValue& value);
-std::optional<std::string> decimalTextForKey(const PlistDictionary& dictionary,
-                                             const std::string& key);
 
 // Largest document the reader accepts, and deepest nesting of arrays and dictionaries.
 inline constexpr size_t kMaxPropertyListBytes = 64u << 20;
