@@ -2,10 +2,14 @@
 // exit status 2 for anything it does not understand.
 #include "StoreTool.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -13,6 +17,7 @@
 #include "Commands.h"
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/TextValue.h"
+#include "Report.h"
 
 namespace corvane::storetool {
 
@@ -33,6 +38,7 @@ constexpr const char* kUsage =
     "  show            print every recorded day with its songs (the default)\n"
     "  top             rank the songs (or records) of a period\n"
     "  export          one row per day and song, as CSV or JSON\n"
+    "  report          a year in review as one HTML page\n"
     "  generate        write a made-up history into an empty store\n"
     "  help [COMMAND]  print this text, or what one command takes\n"
     "\n"
@@ -81,6 +87,16 @@ const std::vector<CommandHelp>& commandHelp() {
        "gets a leading ' so that a spreadsheet shows it rather than runs it as a\n"
        "formula; counters that are not finite, negative or above 2147483647\n"
        "are written as 0, as the app counts them.\n"},
+      {"report",
+       "usage: corvane-store report --year YYYY [--out FILE]\n"
+       "Writes a year in review as one self-contained HTML page (no script, no\n"
+       "network): the totals, the calendar, the longest streak, the most repeated\n"
+       "song of a day and the top songs and records by time and by plays.\n"
+       "\n"
+       "Options:\n"
+       "  --year YYYY         the year\n"
+       "  --out FILE          write FILE (replaced whole once the page is done)\n"
+       "                      rather than standard output\n"},
       {"generate",
        "usage: corvane-store generate [OPTIONS]\n"
        "Writes a made-up history into an empty store (for trying the app and\n"
@@ -241,6 +257,30 @@ std::optional<std::vector<RecordedDay>> openStore(Reporter& reporter, std::FILE*
   return days;
 }
 
+// Writes a file beside FILE and renames it over FILE once complete, so a
+// failed run leaves FILE as it was.
+int writeFileWhole(const std::string& file, std::FILE* err,
+                   const std::function<int(std::FILE*)>& write) {
+  const std::string partial = file + ".partial-" + std::to_string(getpid());
+  std::FILE* f = std::fopen(partial.c_str(), "wx");
+  if (!f) {
+    std::fprintf(err, "corvane-store: cannot write %s: %s\n", partial.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  int status = write(f);
+  if (std::fclose(f) != 0 && status == 0) {
+    std::fprintf(err, "corvane-store: cannot write the output\n");
+    status = 1;
+  }
+  if (status == 0 && std::rename(partial.c_str(), file.c_str()) != 0) {
+    std::fprintf(err, "corvane-store: cannot replace %s: %s\n", file.c_str(), std::strerror(errno));
+    status = 1;
+  }
+  if (status != 0) std::remove(partial.c_str());
+  return status;
+}
+
 int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   const std::string command = args.empty() ? "show" : args[0];
   if (isHelpOption(command)) return printHelp(kUsage, out, err);
@@ -296,6 +336,24 @@ int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
                options.value("to") ? dayOption(options, "to") : INT32_MAX};
     int status = exportDiary(format, all, *days, out, reporter);
     return std::max(status, finishOutput(out, err));
+  }
+  if (command == "report") {
+    Options options = parseOptions(command, args, {"year", "out"}, {});
+    if (!options.value("year")) throw UsageError("report needs --year YYYY" + helpHint(command));
+    const int year = static_cast<int>(numberOption(options, "year", 1, 9999));
+    const std::string* file = options.value("out");
+    if (file && file->empty()) throw UsageError("--out needs a file name");
+    Reporter reporter(err);
+    auto days = openStore(reporter, err);
+    if (!days) return 1;
+    if (!file) {
+      int status = writeReport(year, *days, out, reporter);
+      return std::max(status, finishOutput(out, err));
+    }
+    return writeFileWhole(*file, err, [&](std::FILE* f) {
+      int status = writeReport(year, *days, f, reporter);
+      return std::max(status, finishOutput(f, err));
+    });
   }
   if (command == "generate") {
     Options options = parseOptions(command, args, {"days", "titles", "seed", "start"}, {"force"});
