@@ -23,7 +23,7 @@ main { max-width: 1160px; margin: 0 auto; padding: 24px 28px 40px; }
 h1 { font-size: 30px; margin: 0 0 2px; }
 h2 { font-size: 19px; margin: 28px 0 10px; padding-bottom: 4px; border-bottom: 1px solid #dde1e5; }
 h3 { font-size: 15px; margin: 0 0 6px; color: #4a535c; }
-.period, .note, figcaption { color: #56606a; }
+.period, .note { color: #56606a; }
 .totals { display: flex; flex-wrap: wrap; gap: 12px; margin: 18px 0 0; padding: 0; }
 .totals div { flex: 1 1 150px; border: 1px solid #dde1e5; border-radius: 6px; padding: 10px 14px; }
 .totals dt { font-size: 13px; color: #56606a; }
@@ -192,8 +192,7 @@ int writeReport(int year, const std::vector<RecordedDay>& days, std::FILE* out,
             "</dl>\n";
 
     html += "<section>\n<h2>Day by day</h2>\n<figure>\n" + inlineCalendar(stats, year) +
-            "\n<figcaption>Darker days had more minutes of music; outlined days were not "
-            "recorded.</figcaption>\n</figure>\n</section>\n";
+            "\n</figure>\n</section>\n";
 
     html += "<section class=\"highlights\">\n<h2>Highlights</h2>\n";
     const Streak streak = longestStreak(stats.daySeconds);
