@@ -113,8 +113,7 @@ std::string render(ImageFormat format, double width, double height, double scale
           : cairo_image_surface_create(CAIRO_FORMAT_RGB24,
                                        static_cast<int>(std::ceil(width * scale)),
                                        static_cast<int>(std::ceil(height * scale)));
-  if (format == ImageFormat::Svg)
-    cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PT);
+  if (format == ImageFormat::Svg) cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PT);
   cairo_t* cr = cairo_create(surface);
   if (format == ImageFormat::Png) cairo_scale(cr, scale, scale);
   fill(cr, 0, 0, width, height, {1, 1, 1});
@@ -182,12 +181,26 @@ int yearOf(int32_t day) {
   return std::stoi(dayText(day).substr(0, 4));
 }
 
+namespace {
+
+constexpr double kCalMargin = 20, kCell = 12, kPitch = 15, kCalLabelWidth = 34, kGridTop = 84;
+constexpr double kGridLeft = kCalMargin + kCalLabelWidth;
+
+}  // namespace
+
+Rect calendarDayRect(int year, int32_t day) {
+  const Period days = yearPeriod(year);
+  const int32_t firstMonday = days.from - weekday(days.from);
+  return {kGridLeft + (day - firstMonday) / 7 * kPitch, kGridTop + weekday(day) * kPitch, kCell,
+          kCell};
+}
+
 std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format, double scale) {
   const Period days = yearPeriod(year);
   const int32_t firstMonday = days.from - weekday(days.from);
   const int columns = (days.to - firstMonday) / 7 + 1;
-  constexpr double margin = 20, cell = 12, pitch = 15, labelWidth = 34, gridTop = 84;
-  const double gridLeft = margin + labelWidth;
+  constexpr double margin = kCalMargin, cell = kCell, pitch = kPitch, gridTop = kGridTop;
+  const double gridLeft = kGridLeft;
   const double width = gridLeft + columns * pitch - (pitch - cell) + margin;
   const double gridBottom = gridTop + 7 * pitch - (pitch - cell);
   const double height = gridBottom + 76;
@@ -207,12 +220,12 @@ std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format,
 
   return render(format, width, height, scale, [&](cairo_t* cr) {
     text(cr, std::to_string(year), margin, 14, {18, true});
-    std::string summary =
-        busiest > 0
-            ? durationText(total) + " listened on " + std::to_string(musicDays) + " of " +
-                  std::to_string(stats.recordedDays) + " recorded days \u00b7 busiest day " +
-                  weekdayDayText(busiestDay) + ": " + durationText(busiest)
-            : std::to_string(stats.recordedDays) + " recorded days";
+    std::string summary = busiest > 0
+                              ? durationText(total) + " listened on " + std::to_string(musicDays) +
+                                    " of " + std::to_string(stats.recordedDays) +
+                                    " recorded days \u00b7 busiest day " +
+                                    weekdayDayText(busiestDay) + ": " + durationText(busiest)
+                              : std::to_string(stats.recordedDays) + " recorded days";
     text(cr, summary, margin + 60, 19, {12, false, kMuted}, Align::Left, width - margin * 2 - 60);
 
     for (int m = 1; m <= 12; ++m) {
@@ -226,8 +239,8 @@ std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format,
 
     cairo_set_line_width(cr, 1);
     for (int32_t d = days.from; d <= days.to; ++d) {
-      const double x = gridLeft + (d - firstMonday) / 7 * pitch;
-      const double y = gridTop + weekday(d) * pitch;
+      const Rect r = calendarDayRect(year, d);
+      const double x = r.x, y = r.y;
       auto it = stats.daySeconds.find(d);
       if (it == stats.daySeconds.end()) {
         // Not recorded: an outline only.
@@ -267,14 +280,27 @@ std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format,
   });
 }
 
+namespace {
+
+constexpr double kTopWidth = 760, kTopMargin = 20, kRowTop = 74, kRowHeight = 26;
+constexpr double kBarLeft = 312, kBarWidth = 280;
+
+}  // namespace
+
+Rect topBarRect(const TopChart& chart, size_t row) {
+  const double best = chart.rows.empty() ? 0 : chart.rows.front().value(chart.by);
+  const double value = row < chart.rows.size() ? chart.rows[row].value(chart.by) : 0;
+  return {kBarLeft, kRowTop + static_cast<double>(row) * kRowHeight + 1,
+          best > 0 ? value / best * kBarWidth : 0, kRowHeight - 10};
+}
+
 std::string drawTop(const TopChart& chart, ImageFormat format, double scale) {
-  constexpr double width = 760, margin = 20, rowTop = 74, rowHeight = 26;
-  constexpr double labelLeft = 52, labelWidth = 250, barLeft = 312, barWidth = 280;
+  constexpr double width = kTopWidth, margin = kTopMargin, rowTop = kRowTop, rowHeight = kRowHeight;
+  constexpr double labelLeft = 52, labelWidth = 250;
   constexpr double valueRight = 688, shareRight = width - margin;
   const size_t rows = std::max<size_t>(chart.rows.size(), 3);
   const double height = rowTop + rows * rowHeight + margin;
   const bool songs = chart.group == Group::Song;
-  const double best = chart.rows.empty() ? 0 : chart.rows.front().value(chart.by);
 
   return render(format, width, height, scale, [&](cairo_t* cr) {
     text(cr,
@@ -294,11 +320,12 @@ std::string drawTop(const TopChart& chart, ImageFormat format, double scale) {
     for (size_t i = 0; i < chart.rows.size(); ++i) {
       const Tally& t = chart.rows[i];
       const double y = rowTop + static_cast<double>(i) * rowHeight;
-      if (i % 2 == 0) fill(cr, margin - 6, y - 4, width - 2 * margin + 12, rowHeight, {0.97, 0.975, 0.98});
+      if (i % 2 == 0)
+        fill(cr, margin - 6, y - 4, width - 2 * margin + 12, rowHeight, {0.97, 0.975, 0.98});
       text(cr, std::to_string(i + 1), labelLeft - 10, y, {12, false, kMuted}, Align::Right);
       text(cr, oneLine(t.label), labelLeft, y, {12}, Align::Left, labelWidth);
-      const double length = best > 0 ? t.value(chart.by) / best * barWidth : 0;
-      fill(cr, barLeft, y + 1, length, rowHeight - 10, kBar);
+      const Rect bar = topBarRect(chart, i);
+      fill(cr, bar.x, bar.y, bar.width, bar.height, kBar);
       text(cr, valueText(t.value(chart.by), chart.by), valueRight, y, {12, true}, Align::Right);
       text(cr, shareText(t.value(chart.by), chart.total), shareRight, y, {12, false, kMuted},
            Align::Right);
@@ -306,56 +333,112 @@ std::string drawTop(const TopChart& chart, ImageFormat format, double scale) {
   });
 }
 
-std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale) {
+namespace {
+
+enum class Step { Day, Week, Month, Year };
+
+constexpr double kDailyWidth = 800, kDailyHeight = 330, kPlotLeft = 64, kPlotRight = 780,
+                 kPlotTop = 76, kPlotBottom = 280;
+
+// The buckets of the daily chart and its axis: about four round ticks.
+struct DailyLayout {
+  Step step = Step::Day;
+  std::vector<std::pair<int32_t, double>> buckets;  // first day, seconds; in order
+  double total = 0, unit = 60, tick = 1, axisTop = 1;
+  bool hours = false;
+};
+
+DailyLayout dailyLayout(const PeriodStats& stats) {
+  DailyLayout l;
   const Period p = stats.period;
   const int64_t length = static_cast<int64_t>(p.to) - p.from + 1;
-  enum class Step { Day, Week, Month, Year };
-  const Step step = length <= 92         ? Step::Day
-                    : length <= 3 * 366  ? Step::Week
-                    : length <= 30 * 366 ? Step::Month
-                                         : Step::Year;
-  // Buckets: first day and seconds, in order.
-  std::vector<std::pair<int32_t, double>> buckets;
+  l.step = length <= 92         ? Step::Day
+           : length <= 3 * 366  ? Step::Week
+           : length <= 30 * 366 ? Step::Month
+                                : Step::Year;
   auto bucketStart = [&](int32_t d) -> int32_t {
-    switch (step) {
-      case Step::Day: return d;
-      case Step::Week: return d - weekday(d);
-      case Step::Month: return d - dayOfMonth(d) + 1;
-      case Step::Year: return yearPeriod(yearOf(d)).from;
+    switch (l.step) {
+      case Step::Day:
+        return d;
+      case Step::Week:
+        return d - weekday(d);
+      case Step::Month:
+        return d - dayOfMonth(d) + 1;
+      case Step::Year:
+        return yearPeriod(yearOf(d)).from;
     }
     return d;
   };
+  // Months and years step by the calendar (never through a year past 9999's
+  // text, which no day key can name).
   for (int32_t d = bucketStart(p.from); d <= p.to;) {
-    buckets.emplace_back(d, 0);
-    switch (step) {
-      case Step::Day: d += 1; break;
-      case Step::Week: d += 7; break;
-      case Step::Month: d = monthsBefore(d, -1); break;
-      case Step::Year: d = yearPeriod(yearOf(d) + 1).from; break;
+    l.buckets.emplace_back(d, 0);
+    switch (l.step) {
+      case Step::Day:
+        d += 1;
+        break;
+      case Step::Week:
+        d += 7;
+        break;
+      case Step::Month:
+        d = monthsBefore(d, -1);
+        break;
+      case Step::Year:
+        d = monthsBefore(d, -12);
+        break;
     }
   }
-  double total = 0;
   for (auto& [day, seconds] : stats.daySeconds) {
     const int32_t start = bucketStart(day);
-    auto it = std::upper_bound(buckets.begin(), buckets.end(), start,
+    auto it = std::upper_bound(l.buckets.begin(), l.buckets.end(), start,
                                [](int32_t s, const auto& b) { return s < b.first; });
-    if (it != buckets.begin()) std::prev(it)->second += seconds;
-    total += seconds;
+    if (it != l.buckets.begin()) std::prev(it)->second += seconds;
+    l.total += seconds;
   }
   double most = 0;
-  for (auto& b : buckets) most = std::max(most, b.second);
-  const bool hours = most > 3 * 3600;
-  const double unit = hours ? 3600 : 60;
-  // A round step of 1, 2 or 5 times a power of ten, about four to a chart.
-  double tick = 1;
+  for (auto& b : l.buckets) most = std::max(most, b.second);
+  l.hours = most > 3 * 3600;
+  l.unit = l.hours ? 3600 : 60;
+  // A round step of 1, 2 or 5 times a power of ten.
   if (most > 0) {
-    const double raw = most / unit / 4;
+    const double raw = most / l.unit / 4;
     const double power = std::pow(10, std::floor(std::log10(raw)));
-    tick = raw / power <= 1 ? power : raw / power <= 2 ? 2 * power : raw / power <= 5 ? 5 * power : 10 * power;
+    const double r = raw / power;
+    l.tick = r <= 1 ? power : r <= 2 ? 2 * power : r <= 5 ? 5 * power : 10 * power;
   }
-  const double axisTop = std::max(tick, std::ceil(most / unit / tick) * tick);
+  l.axisTop = std::max(l.tick, std::ceil(most / l.unit / l.tick) * l.tick);
+  return l;
+}
 
-  constexpr double width = 800, height = 330, left = 64, right = 780, top = 76, bottom = 280;
+std::vector<DailyBar> barsOf(const DailyLayout& l) {
+  std::vector<DailyBar> bars;
+  const double pitch =
+      (kPlotRight - kPlotLeft) / static_cast<double>(std::max<size_t>(l.buckets.size(), 1));
+  for (size_t i = 0; i < l.buckets.size(); ++i) {
+    const auto& [day, seconds] = l.buckets[i];
+    const double x = kPlotLeft + static_cast<double>(i) * pitch;
+    const double h = seconds / l.unit / l.axisTop * (kPlotBottom - kPlotTop);
+    bars.push_back(
+        {day, seconds, {x + pitch * 0.1, kPlotBottom - h, std::max(pitch * 0.8, 0.5), h}});
+  }
+  return bars;
+}
+
+}  // namespace
+
+std::vector<DailyBar> dailyBars(const PeriodStats& stats) {
+  return barsOf(dailyLayout(stats));
+}
+
+std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale) {
+  const Period p = stats.period;
+  const DailyLayout layout = dailyLayout(stats);
+  const std::vector<DailyBar> bars = barsOf(layout);
+  const Step step = layout.step;
+  const double total = layout.total, tick = layout.tick, axisTop = layout.axisTop;
+  const bool hours = layout.hours;
+  constexpr double width = kDailyWidth, height = kDailyHeight, left = kPlotLeft, right = kPlotRight,
+                   top = kPlotTop, bottom = kPlotBottom;
   const char* per = step == Step::Day     ? "day"
                     : step == Step::Week  ? "week"
                     : step == Step::Month ? "month"
@@ -363,8 +446,8 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
   return render(format, width, height, scale, [&](cairo_t* cr) {
     text(cr, std::string("Listening per ") + per, 20, 14, {16, true});
     text(cr,
-         dayText(p.from) + " to " + dayText(p.to) + " \u00b7 " + durationText(total) +
-             " on " + std::to_string(stats.recordedDays) + " recorded days",
+         dayText(p.from) + " to " + dayText(p.to) + " \u00b7 " + durationText(total) + " on " +
+             std::to_string(stats.recordedDays) + " recorded days",
          20, 40, {12, false, kMuted}, Align::Left, width - 40);
     text(cr, hours ? "hours" : "minutes", left - 8, top - 22, {10, false, kMuted}, Align::Right);
     cairo_set_line_width(cr, 1);
@@ -377,14 +460,13 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
       text(cr, ns::stringWithFormat(tick < 1 ? "%.1f" : "%.0f", v), left - 8, y - 7,
            {10, false, kMuted}, Align::Right);
     }
-    const double pitch = (right - left) / static_cast<double>(buckets.size());
     double lastLabelEnd = -1e9;
     int lastMonth = -1;
-    for (size_t i = 0; i < buckets.size(); ++i) {
-      const auto& [day, seconds] = buckets[i];
-      const double x = left + static_cast<double>(i) * pitch;
-      const double h = seconds / unit / axisTop * (bottom - top);
-      if (h > 0) fill(cr, x + pitch * 0.1, bottom - h, std::max(pitch * 0.8, 0.5), h, kBar);
+    const double pitch = (right - left) / static_cast<double>(std::max<size_t>(bars.size(), 1));
+    for (const DailyBar& b : bars) {
+      const int32_t day = b.first;
+      const double x = b.bar.x - pitch * 0.1;
+      if (b.bar.height > 0) fill(cr, b.bar.x, b.bar.y, b.bar.width, b.bar.height, kBar);
       // Labels where they fit: days by date, weeks by month, months and
       // years by name.
       std::string label;
@@ -410,9 +492,10 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
       }
     }
     if (total <= 0)
-      emptyNote(cr,
-                stats.recordedDays ? "No music in this period" : "Nothing was recorded in this period",
-                (left + right) / 2, (top + bottom) / 2);
+      emptyNote(
+          cr,
+          stats.recordedDays ? "No music in this period" : "Nothing was recorded in this period",
+          (left + right) / 2, (top + bottom) / 2);
   });
 }
 

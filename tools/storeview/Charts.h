@@ -29,6 +29,22 @@ std::string drawTop(const TopChart& chart, ImageFormat format, double scale);
 // Minutes a day, or per week, month or year as the period grows longer.
 std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale);
 
+// Where the charts put things, in points from the picture's top left, so a
+// reader (or a test) can find a day's square or a bar.
+struct Rect {
+  double x = 0, y = 0, width = 0, height = 0;
+};
+Rect calendarDayRect(int year, int32_t day);
+// The bar of row `row` (best first); its width is proportional to the value.
+Rect topBarRect(const TopChart& chart, size_t row);
+// The bars of the daily chart: each bucket's first day, seconds and bar.
+struct DailyBar {
+  int32_t first = 0;
+  double seconds = 0;
+  Rect bar;
+};
+std::vector<DailyBar> dailyBars(const PeriodStats& stats);
+
 // Time as a person reads a total: "42.0s", "12 min", "3.5 h".
 std::string durationText(double seconds);
 // "Thu 2015-03-05".

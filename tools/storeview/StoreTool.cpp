@@ -5,15 +5,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 
+#include "Charts.h"
 #include "Commands.h"
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/TextValue.h"
@@ -39,6 +42,8 @@ constexpr const char* kUsage =
     "  top             rank the songs (or records) of a period\n"
     "  export          one row per day and song, as CSV or JSON\n"
     "  report          a year in review as one HTML page\n"
+    "  chart           draw a year's calendar, a top list or the time per day\n"
+    "                  as PNG or SVG\n"
     "  generate        write a made-up history into an empty store\n"
     "  help [COMMAND]  print this text, or what one command takes\n"
     "\n"
@@ -73,6 +78,24 @@ const std::vector<CommandHelp>& commandHelp() {
                   "  --by time|plays     what ranks (default time)\n"
                   "  --group song|record rank songs or artist-album records (default song)\n"
                   "  --limit N           rows shown (default 20, 0 for all)\n"},
+      {"chart",
+       std::string("usage: corvane-store chart calendar|top|daily [OPTIONS] --out FILE\n"
+                   "Draws a chart of the store to FILE, PNG or SVG by its extension\n"
+                   "(.png or .svg):\n"
+                   "  calendar  one square a day of a year, shaded by minutes listened on a\n"
+                   "            log scale; days not recorded are outlined only\n"
+                   "  top       the top songs (or records) of a period as bars\n"
+                   "  daily     minutes per day (per week, month or year for long periods)\n"
+                   "\n"
+                   "Options:\n"
+                   "  --out FILE          the picture to write (required)\n"
+                   "  --year YYYY         calendar: the year (default: the year of the day\n"
+                   "                      list's last entry)\n") +
+           kPeriodOptions +
+           "  --by time|plays     top: what ranks (default time)\n"
+           "  --group song|record top: songs or artist-album records (default song)\n"
+           "  --limit N           top: rows shown (default 20, 0 for all)\n"
+           "  --scale N           PNG pixels a point, 1 to 4 (default 1.5)\n"},
       {"export",
        "usage: corvane-store export [OPTIONS]\n"
        "Writes one row per day and song to standard output: day, song, title,\n"
@@ -281,6 +304,87 @@ int writeFileWhole(const std::string& file, std::FILE* err,
   return status;
 }
 
+// The period and ranking options `top` and `chart` share, checked before
+// any reading.
+TopRequest topRequest(const Options& options) {
+  checkPeriod(options);
+  TopRequest request;
+  request.by = choice<Measure>(options, "by", {{"time", Measure::Time}, {"plays", Measure::Plays}},
+                               Measure::Time);
+  request.group = choice<Group>(options, "group",
+                                {{"song", Group::Song}, {"record", Group::Record}}, Group::Song);
+  if (options.value("limit"))
+    request.limit = static_cast<size_t>(numberOption(options, "limit", 0, INT32_MAX));
+  if (options.value("last")) period(options, {}, 0);  // checks the word
+  return request;
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+      return false;
+  return true;
+}
+
+// Today by the local clock, for the period of a store with no day yet.
+int32_t today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return *parseDay(ns::stringWithFormat("%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                                        local.tm_mday));
+}
+
+int runChart(const std::vector<std::string>& args, std::FILE* err) {
+  const std::string kind = args.size() > 1 ? args[1] : "";
+  ChartRequest request;
+  if (kind == "calendar")
+    request.kind = ChartKind::Calendar;
+  else if (kind == "top")
+    request.kind = ChartKind::Top;
+  else if (kind == "daily")
+    request.kind = ChartKind::Daily;
+  else if (kind.empty())
+    throw UsageError("chart needs a kind: calendar, top or daily" + helpHint("chart"));
+  else
+    throw UsageError("unknown chart '" + kind + "': calendar, top or daily" + helpHint("chart"));
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  const std::string name = "chart " + kind;
+  Options options =
+      request.kind == ChartKind::Calendar ? parseOptions(name, rest, {"year", "out", "scale"}, {})
+      : request.kind == ChartKind::Top
+          ? parseOptions(name, rest, {"from", "to", "last", "by", "group", "limit", "out", "scale"},
+                         {})
+          : parseOptions(name, rest, {"from", "to", "last", "out", "scale"}, {});
+  if (request.kind != ChartKind::Calendar) request.top = topRequest(options);
+  if (options.value("year"))
+    request.year = static_cast<int>(numberOption(options, "year", 1, 9999));
+  if (options.value("scale"))
+    request.scale = static_cast<double>(numberOption(options, "scale", 1, 4));
+  if (!options.value("out")) throw UsageError(name + " needs --out FILE (.png or .svg)");
+  request.out = *options.value("out");
+  request.svg = endsWith(request.out, ".svg");
+  if (!request.svg && !endsWith(request.out, ".png"))
+    throw UsageError("--out '" + request.out + "' names neither a .png nor a .svg file");
+
+  Reporter reporter(err);
+  int32_t lastListed = 0;
+  auto days = openStore(reporter, err, &lastListed);
+  if (!days) return 1;
+  // An empty store still gets its picture, which says so.
+  if (days->empty()) lastListed = today();
+  if (!options.value("year")) request.year = yearOf(lastListed);
+  if (request.kind != ChartKind::Calendar) {
+    if (days->empty() && !(options.value("from") && options.value("to")) && !options.value("last"))
+      request.top.period = {options.value("from") ? dayOption(options, "from") : lastListed,
+                            options.value("to") ? dayOption(options, "to") : lastListed};
+    else
+      request.top.period = period(options, *days, lastListed);
+  }
+  return writeChart(request, *days, err, reporter);
+}
+
 int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   const std::string command = args.empty() ? "show" : args[0];
   if (isHelpOption(command)) return printHelp(kUsage, out, err);
@@ -300,18 +404,11 @@ int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     int status = showStore(out, err);
     return std::max(status, finishOutput(out, err));
   }
+  if (command == "chart") return runChart(args, err);
   if (command == "top") {
     Options options =
         parseOptions(command, args, {"from", "to", "last", "by", "group", "limit"}, {});
-    checkPeriod(options);
-    TopRequest request;
-    request.by = choice<Measure>(
-        options, "by", {{"time", Measure::Time}, {"plays", Measure::Plays}}, Measure::Time);
-    request.group = choice<Group>(options, "group",
-                                  {{"song", Group::Song}, {"record", Group::Record}}, Group::Song);
-    if (options.value("limit"))
-      request.limit = static_cast<size_t>(numberOption(options, "limit", 0, INT32_MAX));
-    if (options.value("last")) period(options, {}, 0);  // checks the word before any reading
+    TopRequest request = topRequest(options);
     Reporter reporter(err);
     int32_t lastListed = 0;
     auto days = openStore(reporter, err, &lastListed);
