@@ -82,6 +82,27 @@ bool StoreCache::Edit::set(const std::string& key, std::string value) {
   return true;
 }
 
+StoreCache::SharedMap StoreCache::map(const std::string& path, ns::PlistReadProblem* problem) {
+  return files_.dictionaryText(path, problem, numbersAsText);
+}
+
+StoreCache::MapEdit StoreCache::mapEdit(const std::string& path, ns::PlistReadProblem* problem) {
+  SharedMap current = map(path, problem);
+  if (!current) return MapEdit();
+  return MapEdit(this, path, std::move(current));
+}
+
+bool StoreCache::MapEdit::set(const std::string& key, std::string value) {
+  if (!cache_) return false;
+  if (cache_->files_.holdsText(path_, current_.get()))
+    return cache_->noted(cache_->files_.setTextAndWrite(path_, key, std::move(value)));
+  auto changed = std::make_shared<ns::PlistDictionaryText>(*current_);
+  changed->set(key, std::move(value));
+  if (!cache_->noted(cache_->files_.writeText(path_, changed, numbersAsText))) return false;
+  current_ = std::move(changed);
+  return true;
+}
+
 void StoreCache::recordingDay(const std::string& dayKey) {
   if (dayKey == day_) return;
   if (!day_.empty())
@@ -166,11 +187,13 @@ PlistArray daysFromFolders() {
 }
 
 // IntMusicData.plist (number -> title) rebuilt from MusicIntData.plist.
-PlistDictionary titlesByNumber(const PlistDictionary& musicInt) {
+PlistDictionary titlesByNumber(const ns::PlistDictionaryText& musicInt) {
   PlistDictionary out;
-  for (auto& [title, value] : musicInt)
+  musicInt.forEach([&](const std::string& title, const PlistValue& value) {
     if (const std::string* number = value.string(); number && songNumber(*number))
       out.emplace(*number, title);
+    return true;
+  });
   return out;
 }
 
@@ -194,28 +217,34 @@ bool isListed(const PlistArray& days, const std::string& dayKey) {
 
 // MusicIntData.plist (title -> number) rebuilt from IntMusicData.plist; a
 // title listed under two numbers keeps the lower one.
-PlistDictionary numbersByTitle(const PlistDictionary& intMusic) {
+PlistDictionary numbersByTitle(const ns::PlistDictionaryText& intMusic) {
   PlistDictionary out;
-  for (auto& [number, value] : intMusic) {
+  intMusic.forEach([&](const std::string& number, const PlistValue& value) {
     const std::string* title = value.string();
     auto n = songNumber(number);
-    if (!title || !n) continue;
+    if (!title || !n) return true;
     auto it = out.find(*title);
     if (it == out.end() || *n < ns::intValue(*it->second.string())) out[*title] = number;
-  }
+    return true;
+  });
   return out;
 }
 
 // One more than the highest song number either map holds (0 when none).
-int32_t nextFreeNumber(const PlistDictionary* intMusic, const PlistDictionary* musicInt) {
+int32_t nextFreeNumber(const ns::PlistDictionaryText* intMusic,
+                       const ns::PlistDictionaryText* musicInt) {
   int64_t highest = -1;
   if (intMusic)
-    for (auto& [key, value] : *intMusic)
+    intMusic->forEach([&](const std::string& key, const PlistValue&) {
       if (auto n = songNumber(key)) highest = std::max<int64_t>(highest, *n);
+      return true;
+    });
   if (musicInt)
-    for (auto& [key, value] : *musicInt)
+    musicInt->forEach([&](const std::string&, const PlistValue& value) {
       if (const std::string* t = value.string())
         if (auto n = songNumber(*t)) highest = std::max<int64_t>(highest, *n);
+      return true;
+    });
   return static_cast<int32_t>(std::min<int64_t>(highest + 1, INT32_MAX));
 }
 
@@ -311,8 +340,8 @@ void RecorderStore::ensureHistoryFiles() {
   }
 
   ns::PlistReadProblem intProblem, musicProblem;
-  StoreCache::Shared intMusic = cache_.dictionary(kIntMusicDataPath, &intProblem);
-  StoreCache::Shared musicInt = cache_.dictionary(kMusicIntDataPath, &musicProblem);
+  StoreCache::SharedMap intMusic = cache_.map(kIntMusicDataPath, &intProblem);
+  StoreCache::SharedMap musicInt = cache_.map(kMusicIntDataPath, &musicProblem);
   if (!intMusic && replaceable(intProblem) &&
       setAsideDamaged(kIntMusicDataPath, &aside, &salvaged)) {
     PlistDictionary fresh = musicInt ? titlesByNumber(*musicInt) : PlistDictionary{};
@@ -325,13 +354,14 @@ void RecorderStore::ensureHistoryFiles() {
       auto there = fresh.find(number);
       if (there != fresh.end()) {
         kept += there->second == value;
-      } else if (!musicInt || !musicInt->count(*title)) {
+      } else if (!musicInt || !musicInt->contains(*title)) {
         fresh.emplace(number, value);
         ++kept;
       }
     }
-    intMusic = std::make_shared<const PlistDictionary>(std::move(fresh));
-    writeFresh(*intMusic, kIntMusicDataPath, aside, kept);
+    writeFresh(fresh, kIntMusicDataPath, aside, kept);
+    intMusic = std::make_shared<const ns::PlistDictionaryText>(
+        ns::PlistDictionaryText::fromDictionary(std::move(fresh)));
   }
   if (!musicInt && replaceable(musicProblem) &&
       setAsideDamaged(kMusicIntDataPath, &aside, &salvaged)) {
@@ -343,13 +373,14 @@ void RecorderStore::ensureHistoryFiles() {
       auto there = fresh.find(title);
       if (there != fresh.end()) {
         kept += there->second == value;
-      } else if (!intMusic || !intMusic->count(*number)) {
+      } else if (!intMusic || !intMusic->contains(*number)) {
         fresh.emplace(title, value);
         ++kept;
       }
     }
-    musicInt = std::make_shared<const PlistDictionary>(std::move(fresh));
-    writeFresh(*musicInt, kMusicIntDataPath, aside, kept);
+    writeFresh(fresh, kMusicIntDataPath, aside, kept);
+    musicInt = std::make_shared<const ns::PlistDictionaryText>(
+        ns::PlistDictionaryText::fromDictionary(std::move(fresh)));
   }
   StoreCache::Shared save = cache_.dictionary(kSaveDataPath, &problem);
   if (!save && replaceable(problem) && setAsideDamaged(kSaveDataPath, &aside, &salvaged)) {
@@ -375,8 +406,8 @@ void RecorderStore::prepareForSampling() {
 
 bool SongNumbering::repair() {
   auto save = cache_.dictionary(kSaveDataPath);
-  auto intMusic = cache_.dictionary(kIntMusicDataPath);
-  auto musicInt = cache_.dictionary(kMusicIntDataPath);
+  auto intMusic = cache_.map(kIntMusicDataPath);
+  auto musicInt = cache_.map(kMusicIntDataPath);
   if (!save || !intMusic || !musicInt) return false;
   return repair({save, intMusic, musicInt});
 }
@@ -384,8 +415,8 @@ bool SongNumbering::repair() {
 bool SongNumbering::repair(const Files& seen) {
   // The same parsed copies as last found consistent: the files are unchanged.
   if (consistent_ == seen) return true;
-  const PlistDictionary& intMusic = *seen.intMusic;
-  const PlistDictionary& musicInt = *seen.musicInt;
+  const ns::PlistDictionaryText& intMusic = *seen.intMusic;
+  const ns::PlistDictionaryText& musicInt = *seen.musicInt;
 
   // A numbering cut short by a crash or a failed write left a number in one
   // map only: the other map gets it too. Entries are only ever added, so a
@@ -393,16 +424,18 @@ bool SongNumbering::repair(const Files& seen) {
   // (A title added to MusicIntData.plist carries a number IntMusicData.plist
   // already has, so each map's additions can be found from the files alone.)
   PlistDictionary toMusicInt, toIntMusic;
-  for (auto& [number, value] : intMusic) {
+  intMusic.forEach([&](const std::string& number, const PlistValue& value) {
     const std::string* title = value.string();
-    if (title && songNumber(number) && !musicInt.count(*title) && !toMusicInt.count(*title))
+    if (title && songNumber(number) && !musicInt.contains(*title) && !toMusicInt.count(*title))
       toMusicInt.emplace(*title, number);
-  }
-  for (auto& [title, value] : musicInt) {
+    return true;
+  });
+  musicInt.forEach([&](const std::string& title, const PlistValue& value) {
     const std::string* number = value.string();
-    if (number && songNumber(*number) && !intMusic.count(*number) && !toIntMusic.count(*number))
+    if (number && songNumber(*number) && !intMusic.contains(*number) && !toIntMusic.count(*number))
       toIntMusic.emplace(*number, title);
-  }
+    return true;
+  });
   // The additions carry only numbers one map already has: the highest stays.
   const int32_t next = nextFreeNumber(&intMusic, &musicInt);
   const std::string* saved = ns::stringForKey(*seen.save, kNextSongNumberKey);
@@ -420,12 +453,12 @@ bool SongNumbering::repair(const Files& seen) {
     ok &= cache_.writeFile(raised, kSaveDataPath);
   }
   if (!toIntMusic.empty()) {
-    PlistDictionary completed = intMusic;
+    PlistDictionary completed = intMusic.dictionary();
     completed.merge(toIntMusic);
     ok &= cache_.writeFile(completed, kIntMusicDataPath);
   }
   if (!toMusicInt.empty()) {
-    PlistDictionary completed = musicInt;
+    PlistDictionary completed = musicInt.dictionary();
     completed.merge(toMusicInt);
     ok &= cache_.writeFile(completed, kMusicIntDataPath);
   }
@@ -464,7 +497,7 @@ void RecorderStore::ensureDayFiles(const std::string& dayKey) {
   if (allThere) return;
 
   ns::createDirectoryAtPath(folder, true);
-  auto intMusic = cache_.dictionary(kIntMusicDataPath);
+  auto intMusic = cache_.map(kIntMusicDataPath);
   for (int i = 0; i < 3; ++i) {
     if (problems[i] == ns::PlistReadProblem::None || !replaceable(problems[i])) continue;
     std::string aside;
@@ -473,7 +506,7 @@ void RecorderStore::ensureDayFiles(const std::string& dayKey) {
     // Only entries of titled songs are kept: every key of a day names one.
     PlistDictionary fresh;
     for (auto& [number, value] : salvagedEntries(salvaged))
-      if (value.string() && songNumber(number) && intMusic && intMusic->count(number))
+      if (value.string() && songNumber(number) && intMusic && intMusic->contains(number))
         fresh.emplace(number, value);
     const size_t kept = fresh.size();
     if (i == 0 && !aside.empty()) {
@@ -482,7 +515,7 @@ void RecorderStore::ensureDayFiles(const std::string& dayKey) {
       for (int other : {1, 2})
         if (auto d = cache_.dictionary(paths[other]))
           for (auto& [number, value] : *d)
-            if (songNumber(number) && intMusic && intMusic->count(number))
+            if (songNumber(number) && intMusic && intMusic->contains(number))
               fresh.emplace(number, "1");
     }
     writeFresh(fresh, paths[i], aside, kept);
@@ -509,20 +542,22 @@ void RecorderStore::createMissingDayFiles(const std::string& dayKey) {
 
 bool SongNumbering::readTitles() {
   unsaved_.clear();
-  titles_ = cache_.edit(kMusicIntDataPath);
+  titles_ = cache_.mapEdit(kMusicIntDataPath);
   return static_cast<bool>(titles_);
 }
 
-const std::string* SongNumbering::lookUp(const std::string& title) const {
+std::optional<std::string> SongNumbering::lookUp(const std::string& title) const {
   if (titles_)
-    if (const std::string* number = ns::stringForKey(*titles_, title)) return number;
+    if (std::optional<PlistValue> number = titles_->find(title); number && number->string())
+      return *number->string();
   auto it = unsaved_.find(title);
-  return it == unsaved_.end() ? nullptr : &it->second;
+  if (it == unsaved_.end()) return std::nullopt;
+  return it->second;
 }
 
 SongNumbering::Result SongNumbering::assign(const std::string& title) {
   auto saveFile = cache_.dictionary(kSaveDataPath);
-  StoreCache::Edit intMusic = cache_.edit(kIntMusicDataPath);
+  StoreCache::MapEdit intMusic = cache_.mapEdit(kIntMusicDataPath);
   if (!saveFile || !intMusic || !titles_) return Result::Unreadable;
 
   // The maps as last found consistent are inverse and the counter is past
@@ -532,13 +567,17 @@ SongNumbering::Result SongNumbering::assign(const std::string& title) {
 
   // A title IntMusicData.plist already names keeps its number: numbering it
   // again would split its records for good.
-  if (!consistent)
-    for (auto& [number, value] : *intMusic) {
-      if (value.string() && *value.string() == title && songNumber(number)) {
-        if (!titles_.set(title, number)) unsaved_[title] = number;
-        return Result::Numbered;
-      }
+  if (!consistent) {
+    std::optional<std::string> named;
+    intMusic->forEach([&](const std::string& number, const PlistValue& value) {
+      if (value.string() && *value.string() == title && songNumber(number)) named = number;
+      return !named;
+    });
+    if (named) {
+      if (!titles_.set(title, *named)) unsaved_[title] = *named;
+      return Result::Numbered;
     }
+  }
   const std::string* next = ns::stringForKey(*saveFile, kNextSongNumberKey);
   const int32_t saved = next ? counterCount(*next) : 0;
   // A hand-edited or stale counter must never hand out a number again.
@@ -577,8 +616,7 @@ SongNumbering::Result SongNumbering::assign(const std::string& title) {
   unclaimed_.reset();
   // One new pair and a counter past it keep consistent maps consistent.
   if (consistent && titleKept && numberKept && saved != n + 1)
-    consistent_ = {save, cache_.dictionary(kIntMusicDataPath),
-                   cache_.dictionary(kMusicIntDataPath)};
+    consistent_ = {save, cache_.map(kIntMusicDataPath), cache_.map(kMusicIntDataPath)};
   else
     consistent_ = {};  // the next tick looks the maps over
   // With one map written, the next tick completes the other; this tick

@@ -49,6 +49,30 @@ class StoreCache {
     Shared current_;
   };
 
+  // The two title maps, years of entries each, kept as the text last read
+  // or written with a sorted index into it (no map of nodes).
+  using SharedMap = std::shared_ptr<const ns::PlistDictionaryText>;
+  class MapEdit {
+   public:
+    MapEdit() = default;
+    explicit operator bool() const { return current_ != nullptr; }
+    const ns::PlistDictionaryText& operator*() const { return *current_; }
+    const ns::PlistDictionaryText* operator->() const { return current_.get(); }
+    const SharedMap& shared() const { return current_; }
+    // As Edit::set.
+    bool set(const std::string& key, std::string value);
+
+   private:
+    friend class StoreCache;
+    MapEdit(StoreCache* cache, std::string path, SharedMap current)
+        : cache_(cache), path_(std::move(path)), current_(std::move(current)) {}
+    StoreCache* cache_ = nullptr;
+    std::string path_;
+    SharedMap current_;
+  };
+  SharedMap map(const std::string& path, ns::PlistReadProblem* problem = nullptr);
+  MapEdit mapEdit(const std::string& path, ns::PlistReadProblem* problem = nullptr);
+
   // As readStoreDictionary, shared: change it through edit().
   Shared dictionary(const std::string& path, ns::PlistReadProblem* problem = nullptr);
   std::shared_ptr<const ns::PlistArray> array(const std::string& path,
@@ -107,7 +131,7 @@ class SongNumbering {
   // False when it cannot be read.
   bool readTitles();
   // The title's number as last read or numbered since; null when it has none.
-  const std::string* lookUp(const std::string& title) const;
+  std::optional<std::string> lookUp(const std::string& title) const;
 
   enum class Result {
     Numbered,      // the title has a number (new, or the one a map held)
@@ -130,13 +154,14 @@ class SongNumbering {
  private:
   friend class RecorderStore;
   struct Files {
-    StoreCache::Shared save, intMusic, musicInt;
+    StoreCache::Shared save;
+    StoreCache::SharedMap intMusic, musicInt;
     bool operator==(const Files&) const = default;
   };
   bool repair(const Files& files);
 
   StoreCache& cache_;
-  StoreCache::Edit titles_;
+  StoreCache::MapEdit titles_;
   // Numbered in this tick, kept by IntMusicData.plist only (the write of
   // MusicIntData.plist failed; the next tick completes it).
   std::map<std::string, std::string> unsaved_;

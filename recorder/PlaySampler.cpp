@@ -215,8 +215,10 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
   } else {
     // The number as the file now holds it; this tick's copy stands in when
     // a failed write kept the title out of the file (the next tick repairs it).
-    auto current = store.cache().dictionary(kMusicIntDataPath);
-    const std::string* number = current ? ns::stringForKey(*current, *title) : nullptr;
+    auto current = store.cache().map(kMusicIntDataPath);
+    std::optional<ns::PlistValue> held = current ? current->find(*title) : std::nullopt;
+    std::optional<std::string> number;
+    if (held && held->string()) number = *held->string();
     if (!number) number = numbering.lookUp(*title);
     if (number) store.countPlay(day, *number);
     setSlot(controller, kPreviousMusicKey, *title);
@@ -224,7 +226,7 @@ void CheckMusicInfo(objc::id controller, NowPlayingHost& host) {
 
   // A title that could not be numbered (store unwritable, numbers exhausted)
   // has no key to tally under.
-  const std::string* number = numbering.lookUp(*title);
+  const std::optional<std::string> number = numbering.lookUp(*title);
   if (!number) return;
   store.tallySecond(day, *number,
                     albumEntry(artist ? &*artist : nullptr, album ? &*album : nullptr));

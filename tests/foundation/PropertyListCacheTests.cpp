@@ -169,6 +169,49 @@ TEST_F(CacheTest, AFailedSetLeavesFileDictionaryAndTextAsTheyWere) {
   EXPECT_EQ(testsupport::readHostFile(host()), serializePropertyList(expected));
 }
 
+// A map kept as its text and an index: every set, failed or not, leaves
+// the file, the kept text and what it finds exactly as writing the whole
+// dictionary would, from an empty map, through keys that escape, sort first
+// or last; a key that needs cleaning keeps it parsed, as a dictionary.
+TEST_F(CacheTest, TextKeptMapsSetInPlaceWriteTheWholeFilesBytes) {
+  auto kept = std::make_shared<PlistDictionaryText>();
+  ASSERT_TRUE(cache.writeText(kPath, kept));
+  EXPECT_TRUE(cache.holdsText(kPath, kept.get()));
+  PlistDictionary expected;
+  uint32_t seed = 11;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  const std::string keys[] = {"", "!", "0", "00", "a&b <c>", "a&b", "zz", "\xC3\xA9t\xC3\xA9"};
+  for (int step = 0; step < 400; ++step) {
+    const std::string key =
+        step % 3 ? std::to_string(next() % 400) : keys[next() % std::size(keys)];
+    const std::string value = std::string(next() % 12, 'x') + (step % 5 ? "" : "&<>\r");
+    const bool fail = step % 7 == 3;
+    if (fail) setWriteFaultHook([](const std::string&) { return ENOSPC; });
+    ASSERT_EQ(cache.setTextAndWrite(kPath, key, value), !fail) << "step " << step;
+    setWriteFaultHook(nullptr);
+    if (!fail) expected[key] = value;
+    const std::string whole = serializePropertyList(expected);
+    ASSERT_EQ(testsupport::readHostFile(host()), whole) << "step " << step;
+    ASSERT_EQ(kept->serialized(), whole) << "step " << step;
+    ASSERT_EQ(kept->size(), expected.size());
+    for (const auto& [k, v] : expected) ASSERT_EQ(kept->find(k), v) << "step " << step;
+  }
+  EXPECT_TRUE(kept->bisects());
+  EXPECT_EQ(kept->dictionary(), expected);
+  ASSERT_TRUE(cache.setTextAndWrite(kPath, "x\x01y", "1"));
+  expected["x\x01y"] = "1";
+  EXPECT_FALSE(kept->bisects());
+  EXPECT_EQ(kept->find("x\x01y"), PlistValue("1"));
+  EXPECT_EQ(testsupport::readHostFile(host()), serializePropertyList(expected));
+  EXPECT_EQ(cache.parses(), 0u);
+  EXPECT_EQ(cache.dictionaryText(kPath), kept);
+  // Another writer's change is read again, and a set is refused over it.
+  editInPlace(host(), testsupport::readHostFile(host()));
+  EXPECT_NE(cache.dictionaryText(kPath), kept);
+  EXPECT_FALSE(cache.holdsText(kPath, kept.get()));
+  EXPECT_FALSE(cache.setTextAndWrite("/var/mobile/Other.plist", "1", "Beta"));
+}
+
 TEST(EntryEdit, RefusesTextThatIsNotTheDictionarysLayout) {
   PlistDictionary d{{"1", "Alpha"}, {"2", "Beta"}};
   const std::string text = serializePropertyList(d);

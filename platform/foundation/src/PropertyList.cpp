@@ -575,27 +575,37 @@ std::optional<PlistValue> parsePropertyList(std::string_view xml) {
   return parsePropertyListInGeneral(xml);
 }
 
+namespace {
+
+// Where each key of a text in the writer's layout starts; false when the
+// text is laid out otherwise or its keys are not strictly sorted.
+bool indexKeys(std::string_view text, std::vector<uint32_t>* keys) {
+  keys->clear();
+  if (text.size() > propertyListByteLimit()) return false;
+  RawText previous;
+  bool sorted = true;
+  const char* base = text.data();
+  const bool laidOut = LaidOut(text).dictionary([&](const RawText& key, const RawText&) {
+    if (sorted && !keys->empty() && compareRaw(previous, key) >= 0) sorted = false;
+    previous = key;
+    keys->push_back(static_cast<uint32_t>(key.raw.data() - base));
+  });
+  return laidOut && sorted;
+}
+
+}  // namespace
+
 std::optional<PlistDictionaryText> PlistDictionaryText::fromText(std::string text) {
   PlistDictionaryText result;
   try {
-    if (text.size() <= propertyListByteLimit()) {
-      std::vector<uint32_t> keys;
-      RawText previous;
-      bool sorted = true;
-      const char* base = text.data();
-      const bool laidOut = LaidOut(text).dictionary([&](const RawText& key, const RawText&) {
-        if (sorted && !keys.empty() && compareRaw(previous, key) >= 0) sorted = false;
-        previous = key;
-        keys.push_back(static_cast<uint32_t>(key.raw.data() - base));
-      });
-      if (laidOut && sorted) {
-        result.keys_ = std::move(keys);
-        result.text_ = std::move(text);
-        return result;
-      }
+    if (indexKeys(text, &result.keys_)) {
+      result.text_ = std::move(text);
+      return result;
     }
+    result.keys_.clear();
     std::optional<PlistValue> value = parsePropertyList(text);
     if (!value || !value->dictionary()) return std::nullopt;
+    result.text_.clear();
     result.parsed_ = std::move(*value->dictionary());
     return result;
   } catch (...) {
@@ -650,33 +660,6 @@ RawText rawTextAt(std::string_view text, size_t offset) {
 }
 
 }  // namespace
-
-std::optional<PlistValue> PlistDictionaryText::find(const std::string& key) const {
-  if (parsed_) {
-    auto it = parsed_->find(key);
-    if (it == parsed_->end()) return std::nullopt;
-    return it->second;
-  }
-  size_t low = 0, high = keys_.size();
-  while (low < high) {
-    const size_t middle = low + (high - low) / 2;
-    const RawText there = rawTextAt(text_, keys_[middle]);
-    const int order = there.referenced ? there.value().compare(key) : there.raw.compare(key);
-    if (order < 0) {
-      low = middle + 1;
-    } else if (order > 0) {
-      high = middle;
-    } else {
-      const size_t value = keys_[middle] + there.raw.size() + kKeyClose.size() + kStringOpen.size();
-      return PlistValue(rawTextAt(text_, value).value());
-    }
-  }
-  return std::nullopt;
-}
-
-size_t PlistDictionaryText::size() const {
-  return parsed_ ? parsed_->size() : keys_.size();
-}
 
 namespace {
 
@@ -1085,6 +1068,201 @@ std::optional<TextEdit> entryEdit(std::string_view text, const PlistDictionary& 
   const std::string before = valueText(PlistValue(*previous));
   if (text.substr(lineEnd, before.size()) != before) return std::nullopt;
   return TextEdit{lineEnd, before.size(), valueText(entry->second)};
+}
+
+PlistDictionaryText::PlistDictionaryText() : text_(std::string(kHeader) + "<dict/>\n</plist>\n") {}
+
+PlistDictionaryText PlistDictionaryText::fromDictionary(PlistDictionary dictionary) {
+  PlistDictionaryText result;
+  result.text_ = serializePropertyList(dictionary);
+  if (!result.reindex()) {
+    result.text_.clear();
+    result.parsed_ = std::move(dictionary);
+  }
+  return result;
+}
+
+bool PlistDictionaryText::reindex() {
+  if (indexKeys(text_, &keys_)) return true;
+  keys_.clear();
+  return false;
+}
+
+size_t PlistDictionaryText::lowerBound(const std::string& key, bool* found) const {
+  size_t low = 0, high = keys_.size();
+  *found = false;
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    const RawText there = rawTextAt(text_, keys_[middle]);
+    const int order = there.referenced ? there.value().compare(key) : there.raw.compare(key);
+    if (order < 0) {
+      low = middle + 1;
+    } else if (order > 0) {
+      high = middle;
+    } else {
+      *found = true;
+      return middle;
+    }
+  }
+  return low;
+}
+
+size_t PlistDictionaryText::valueOffset(size_t index) const {
+  return keys_[index] + rawTextAt(text_, keys_[index]).raw.size() + kKeyClose.size() +
+         kStringOpen.size();
+}
+
+std::string PlistDictionaryText::keyAt(size_t index) const {
+  return rawTextAt(text_, keys_[index]).value();
+}
+
+std::string PlistDictionaryText::valueAt(size_t index) const {
+  return rawTextAt(text_, valueOffset(index)).value();
+}
+
+std::optional<PlistValue> PlistDictionaryText::find(const std::string& key) const {
+  if (parsed_) {
+    auto it = parsed_->find(key);
+    if (it == parsed_->end()) return std::nullopt;
+    return it->second;
+  }
+  bool found = false;
+  const size_t at = lowerBound(key, &found);
+  if (!found) return std::nullopt;
+  return PlistValue(valueAt(at));
+}
+
+size_t PlistDictionaryText::size() const {
+  return parsed_ ? parsed_->size() : keys_.size();
+}
+
+PlistDictionary PlistDictionaryText::dictionary() const {
+  if (parsed_) return *parsed_;
+  PlistDictionary out;
+  for (size_t i = 0; i < keys_.size(); ++i) out.emplace_hint(out.end(), keyAt(i), valueAt(i));
+  return out;
+}
+
+std::string PlistDictionaryText::serialized() const {
+  return parsed_ ? serializePropertyList(*parsed_) : text_;
+}
+
+void PlistDictionaryText::prepare(void (*prepare)(PlistDictionary&)) {
+  if (parsed_ && prepare) prepare(*parsed_);
+}
+
+// Replaces length bytes at offset and moves the keys after index along;
+// keyChange inserts (+1, its key text at offset + 6) or erases (-1) the key
+// at index. keys_ has room reserved, so nothing throws once the text changed.
+void PlistDictionaryText::splice(size_t index, size_t offset, size_t length,
+                                 std::string_view replacement, int keyChange) {
+  if (keyChange > 0) keys_.reserve(keys_.size() + 1);
+  text_.replace(offset, length, replacement);
+  const int64_t delta = static_cast<int64_t>(replacement.size()) - static_cast<int64_t>(length);
+  if (keyChange > 0)
+    keys_.insert(keys_.begin() + static_cast<ptrdiff_t>(index),
+                 static_cast<uint32_t>(offset + kKeyOpen.size()));
+  else if (keyChange < 0)
+    keys_.erase(keys_.begin() + static_cast<ptrdiff_t>(index));
+  for (size_t i = keyChange < 0 ? index : index + 1; i < keys_.size(); ++i)
+    keys_[i] = static_cast<uint32_t>(keys_[i] + delta);
+}
+
+PlistDictionaryText::Change PlistDictionaryText::set(const std::string& key, std::string value) {
+  Change change;
+  const bool clean = isCleanText(key) && isCleanText(value);
+  if (!parsed_ && (!clean || keys_.empty())) {
+    // Rare or tiny: the whole dictionary, then the text again when it is
+    // laid out so and holds what was set.
+    PlistDictionary whole = dictionary();
+    auto it = whole.find(key);
+    change.added = it == whole.end();
+    if (!change.added) change.previous = it->second;
+    whole[key] = PlistValue(std::move(value));
+    std::string text = serializePropertyList(whole);
+    std::vector<uint32_t> keys;
+    change.text = text_;
+    if (clean && indexKeys(text, &keys)) {
+      text_ = std::move(text);
+      keys_ = std::move(keys);
+    } else {
+      text_.clear();
+      keys_.clear();
+      parsed_ = std::move(whole);
+    }
+    return change;
+  }
+  if (parsed_) {
+    auto it = parsed_->find(key);
+    change.added = it == parsed_->end();
+    if (change.added) {
+      parsed_->emplace(key, PlistValue(std::move(value)));
+    } else {
+      change.previous = std::move(it->second);
+      it->second = PlistValue(std::move(value));
+    }
+    return change;
+  }
+  bool found = false;
+  const size_t at = lowerBound(key, &found);
+  if (found) {
+    const size_t offset = valueOffset(at);
+    const RawText before = rawTextAt(text_, offset);
+    change.previous = PlistValue(before.value());
+    const std::string line = valueText(PlistValue(value));
+    splice(at, offset, before.raw.size(),
+           std::string_view(line).substr(kStringOpen.size(),
+                                         line.size() - kStringOpen.size() - kStringClose.size()),
+           0);
+    return change;
+  }
+  change.added = true;
+  const size_t offset =
+      at < keys_.size() ? keys_[at] - kKeyOpen.size() : text_.size() - kRootDictionaryClose.size();
+  splice(at, offset, 0, entryText(key, PlistValue(std::move(value))), +1);
+  return change;
+}
+
+void PlistDictionaryText::adopt(std::string serialized) {
+  if (!parsed_) return;
+  for (const auto& entry : *parsed_)
+    if (!isCleanText(entry.first)) return;
+  std::vector<uint32_t> keys;
+  if (!indexKeys(serialized, &keys)) return;
+  text_ = std::move(serialized);
+  keys_ = std::move(keys);
+  parsed_.reset();
+}
+
+void PlistDictionaryText::undo(const std::string& key, Change change) {
+  if (change.text) {
+    text_ = std::move(*change.text);
+    parsed_.reset();
+    reindex();
+    return;
+  }
+  if (parsed_) {
+    if (change.added)
+      parsed_->erase(key);
+    else if (change.previous)
+      (*parsed_)[key] = std::move(*change.previous);
+    return;
+  }
+  bool found = false;
+  const size_t at = lowerBound(key, &found);
+  if (!found) return;
+  if (change.added) {
+    if (keys_.size() == 1) {
+      *this = PlistDictionaryText();
+      return;
+    }
+    const size_t start = keys_[at] - kKeyOpen.size();
+    const size_t end = at + 1 < keys_.size() ? keys_[at + 1] - kKeyOpen.size()
+                                             : text_.size() - kRootDictionaryClose.size();
+    splice(at, start, end - start, {}, -1);
+  } else if (change.previous && change.previous->string()) {
+    set(key, *change.previous->string());
+  }
 }
 
 namespace {

@@ -74,8 +74,9 @@ bool PropertyListCache::write(const std::string& devicePath,
   entry.prepare = prepare;
   try {
     std::string text = serializePropertyList(*entry.dictionary);
-    if (!writeText(devicePath, entry, text)) return false;
-    if (!entry.triedDictionary) {
+    bool provable = false;
+    if (!writeBytes(devicePath, entry, text, &provable)) return false;
+    if (!provable) {
       entries_.erase(devicePath);  // not provably the file written: read it again
       return true;
     }
@@ -90,18 +91,17 @@ bool PropertyListCache::write(const std::string& devicePath,
 
 // Writes text for entry, taking the identity of the file written; an entry
 // whose file is not provably the one written is not kept.
-bool PropertyListCache::writeText(const std::string& devicePath, Entry& entry,
-                                  std::string_view text) {
+bool PropertyListCache::writeBytes(const std::string& devicePath, Entry& entry,
+                                   std::string_view text, bool* provable) {
   std::optional<FileIdentity> written;
+  *provable = false;
   if (text.size() > propertyListByteLimit()) {
     errno = EFBIG;  // no reader would take it back
     return false;
   }
   if (!writeFileAtomically(devicePath, text, nullptr, &written)) return false;
-  if (written)
-    entry.identity = *written;
-  else
-    entry.triedDictionary = false;  // read it again at the next use
+  if (written) entry.identity = *written;
+  *provable = written.has_value();  // otherwise read it again at the next use
   return true;
 }
 
@@ -121,7 +121,7 @@ bool PropertyListCache::setAndWrite(const std::string& devicePath, const std::st
   auto it = dictionary.find(key);
   std::optional<PlistValue> previous;
   const bool added = it == dictionary.end();
-  bool ok = false;
+  bool ok = false, provable = false;
   try {
     if (added) {
       it = dictionary.emplace(key, PlistValue(std::move(value))).first;
@@ -135,11 +135,11 @@ bool PropertyListCache::setAndWrite(const std::string& devicePath, const std::st
     if (edit) {
       const std::string replaced = entry.text.substr(edit->offset, edit->length);
       entry.text.replace(edit->offset, edit->length, edit->replacement);
-      ok = writeText(devicePath, entry, entry.text);
+      ok = writeBytes(devicePath, entry, entry.text, &provable);
       if (!ok) entry.text.replace(edit->offset, edit->replacement.size(), replaced);
     } else {
       std::string text = serializePropertyList(dictionary);
-      ok = writeText(devicePath, entry, text);
+      ok = writeBytes(devicePath, entry, text, &provable);
       if (ok) entry.text = allKeysClean(dictionary) ? std::move(text) : std::string();
     }
   } catch (...) {
@@ -154,7 +154,85 @@ bool PropertyListCache::setAndWrite(const std::string& devicePath, const std::st
       it->second = std::move(*previous);
     return false;
   }
-  if (!entry.triedDictionary) entries_.erase(kept);  // not provably the file written
+  if (!provable) {
+    entries_.erase(kept);  // not provably the file written
+  } else {
+    entry.dictionaryText = nullptr;  // the other forms show the file as it was
+    entry.triedText = false;
+    entry.array = nullptr;
+    entry.triedArray = false;
+  }
+  return true;
+}
+
+bool PropertyListCache::writeText(const std::string& devicePath,
+                                  std::shared_ptr<PlistDictionaryText> text, Prepare prepare) {
+  Entry entry;
+  entry.dictionaryText = std::move(text);
+  entry.triedText = true;
+  entry.textPrepare = prepare;
+  try {
+    bool provable = false;
+    if (entry.dictionaryText->bisects()) {
+      if (!writeBytes(devicePath, entry, entry.dictionaryText->text(), &provable)) return false;
+    } else {
+      std::string bytes = entry.dictionaryText->serialized();
+      if (!writeBytes(devicePath, entry, bytes, &provable)) return false;
+      entry.dictionaryText->adopt(std::move(bytes));
+    }
+    if (!provable) {
+      entries_.erase(devicePath);
+      return true;
+    }
+    entries_[devicePath] = std::move(entry);
+  } catch (...) {
+    entries_.erase(devicePath);
+    return false;  // out of memory
+  }
+  return true;
+}
+
+bool PropertyListCache::holdsText(const std::string& devicePath,
+                                  const PlistDictionaryText* text) const {
+  auto it = entries_.find(devicePath);
+  return text && it != entries_.end() && it->second.dictionaryText.get() == text;
+}
+
+bool PropertyListCache::setTextAndWrite(const std::string& devicePath, const std::string& key,
+                                        std::string value) {
+  auto kept = entries_.find(devicePath);
+  if (kept == entries_.end() || !kept->second.dictionaryText) return false;
+  Entry& entry = kept->second;
+  PlistDictionaryText& text = *entry.dictionaryText;
+  bool ok = false, provable = false;
+  try {
+    PlistDictionaryText::Change change = text.set(key, std::move(value));
+    try {
+      if (text.bisects()) {
+        ok = writeBytes(devicePath, entry, text.text(), &provable);
+      } else {
+        std::string bytes = text.serialized();
+        ok = writeBytes(devicePath, entry, bytes, &provable);
+        if (ok) text.adopt(std::move(bytes));
+      }
+    } catch (...) {
+      ok = false;
+    }
+    if (!ok) text.undo(key, std::move(change));
+  } catch (...) {
+    entries_.erase(kept);  // out of memory: read the file again
+    return false;
+  }
+  if (!ok) return false;
+  if (!provable) {
+    entries_.erase(kept);  // not provably the file written
+  } else {
+    entry.dictionary = nullptr;  // the other forms show the file as it was
+    entry.triedDictionary = false;
+    entry.text.clear();
+    entry.array = nullptr;
+    entry.triedArray = false;
+  }
   return true;
 }
 
@@ -179,20 +257,25 @@ std::shared_ptr<const PlistArray> PropertyListCache::array(const std::string& de
 }
 
 std::shared_ptr<const PlistDictionaryText> PropertyListCache::dictionaryText(
-    const std::string& devicePath, PlistReadProblem* problem) {
+    const std::string& devicePath, PlistReadProblem* problem, Prepare prepare) {
   PlistReadProblem ignored;
   if (!problem) problem = &ignored;
   std::optional<FileIdentity> identity;
   Entry* entry = lookUp(devicePath, &identity);
   if (!entry) {
     auto t = dictionaryTextWithContentsOfFile(devicePath, problem);
+    if (t) t->prepare(prepare);
     return t ? std::make_shared<const PlistDictionaryText>(std::move(*t)) : nullptr;
   }
-  if (!entry->triedText) {
+  if (!entry->triedText || entry->textPrepare != prepare) {
     entry->dictionaryText = nullptr;
+    entry->textPrepare = prepare;
     auto t = dictionaryTextWithContentsOfFile(devicePath, &entry->textProblem);
     entry->triedText = entry->textProblem != PlistReadProblem::Unavailable;
-    if (t) entry->dictionaryText = std::make_shared<const PlistDictionaryText>(std::move(*t));
+    if (t) {
+      t->prepare(prepare);
+      entry->dictionaryText = std::make_shared<PlistDictionaryText>(std::move(*t));
+    }
   }
   *problem = entry->textProblem;
   return entry->dictionaryText;

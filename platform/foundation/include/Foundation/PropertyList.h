@@ -108,20 +108,66 @@ std::optional<PlistArray> arrayWithContentsOfFile(const std::string& devicePath,
                                                   PlistReadProblem* problem);
 
 // A dictionary file kept as its text, for readers that want a few entries
-// of a large one. Laid out as the writer lays it out (sorted keys, string
-// values), the text is checked whole once, building nothing, and bisected
-// for each key; any other text is parsed whole. Either way a key finds what
+// of a large one and for a writer that keeps years of entries compactly.
+// Laid out as the writer lays it out (sorted keys, string values), the text
+// is checked whole once, building nothing, and bisected for each key; any
+// other text is parsed whole. Either way a key finds what
 // dictionaryWithContentsOfFile's dictionary holds under it.
 class PlistDictionaryText {
  public:
+  PlistDictionaryText();  // the empty dictionary, as the writer writes it
   // Nullopt when the text is not a property list with a dictionary root.
   static std::optional<PlistDictionaryText> fromText(std::string text);
+  // Bisected when the dictionary's serialisation is laid out so.
+  static PlistDictionaryText fromDictionary(PlistDictionary dictionary);
   std::optional<PlistValue> find(const std::string& key) const;
+  bool contains(const std::string& key) const { return find(key).has_value(); }
   size_t size() const;
   // True when keys are found in the text, not in a parsed dictionary.
   bool bisects() const { return !parsed_; }
+  // Calls each(key, value) in key order until it returns false.
+  template <class Each>
+  void forEach(Each&& each) const {
+    if (parsed_) {
+      for (const auto& [key, value] : *parsed_)
+        if (!each(key, value)) return;
+      return;
+    }
+    for (size_t i = 0; i < keys_.size(); ++i)
+      if (!each(keyAt(i), PlistValue(valueAt(i)))) return;
+  }
+  PlistDictionary dictionary() const;
+  // The serialisation: the kept text itself when it bisects.
+  std::string serialized() const;
+  const std::string& text() const { return text_; }  // empty unless it bisects
+  // For a parsed dictionary (a file laid out otherwise): applied once.
+  void prepare(void (*prepare)(PlistDictionary&));
+
+  // Sets key to the string value. A bisected text has the one entry spliced
+  // in and stays what serialising the whole gives; a key or value that is
+  // not clean text turns it into a parsed dictionary first. undo() with what
+  // set() gave brings back the dictionary and text as they were. Strong
+  // exception safety: a throw leaves it unchanged.
+  struct Change {
+    bool added = false;
+    std::optional<PlistValue> previous;  // what the key held
+    std::optional<std::string> text;     // the whole text, when it stopped bisecting
+  };
+  Change set(const std::string& key, std::string value);
+  void undo(const std::string& key, Change change);
+  // Once a parsed dictionary was written as serialized: that text is kept
+  // instead when every key is clean and it is laid out so.
+  void adopt(std::string serialized);
 
  private:
+  size_t lowerBound(const std::string& key, bool* found) const;
+  std::string keyAt(size_t index) const;
+  std::string valueAt(size_t index) const;
+  size_t valueOffset(size_t index) const;
+  void splice(size_t index, size_t offset, size_t length, std::string_view replacement,
+              int keyChange);
+  bool reindex();
+
   std::string text_;
   std::vector<uint32_t> keys_;  // where each key's text starts, in key order
   std::optional<PlistDictionary> parsed_;

@@ -32,9 +32,11 @@ class PropertyListCache {
   std::shared_ptr<const PlistArray> array(const std::string& devicePath,
                                           PlistReadProblem* problem = nullptr);
   // The file as a PlistDictionaryText (a few entries of a large file found
-  // without building its dictionary), kept and checked as dictionary() is.
+  // without building its dictionary), kept and checked as dictionary() is;
+  // prepare is applied to a dictionary that had to be parsed whole.
   std::shared_ptr<const PlistDictionaryText> dictionaryText(const std::string& devicePath,
-                                                            PlistReadProblem* problem = nullptr);
+                                                            PlistReadProblem* problem = nullptr,
+                                                            Prepare prepare = nullptr);
   // For the file's one writer: serialises dictionary, replaces the file
   // atomically and keeps dictionary (prepared by prepare) and the text
   // written as the file's parse, when the file now at the path is provably
@@ -51,6 +53,12 @@ class PropertyListCache {
   // of its dictionary. When the write fails, the kept dictionary and text
   // are as they were. False without writing when nothing is held (holds).
   bool setAndWrite(const std::string& devicePath, const std::string& key, std::string value);
+  // The same three for a file kept as its text: a writer keeps years of
+  // entries as the text it wrote and a sorted index into it, no map.
+  bool writeText(const std::string& devicePath, std::shared_ptr<PlistDictionaryText> text,
+                 Prepare prepare = nullptr);
+  bool holdsText(const std::string& devicePath, const PlistDictionaryText* text) const;
+  bool setTextAndWrite(const std::string& devicePath, const std::string& key, std::string value);
   // Drops what is kept for the file (one that will not be read again).
   void forget(const std::string& devicePath) { entries_.erase(devicePath); }
   size_t size() const { return entries_.size(); }
@@ -63,7 +71,7 @@ class PropertyListCache {
     FileIdentity identity;
     std::shared_ptr<PlistDictionary> dictionary;  // changed in place by setAndWrite only
     std::shared_ptr<const PlistArray> array;
-    std::shared_ptr<const PlistDictionaryText> dictionaryText;
+    std::shared_ptr<PlistDictionaryText> dictionaryText;  // changed by setTextAndWrite only
     // What this writer last wrote, when every key of it is clean: the text
     // entryEdit splices into.
     std::string text;
@@ -74,9 +82,11 @@ class PropertyListCache {
     PlistReadProblem arrayProblem = PlistReadProblem::None;
     PlistReadProblem textProblem = PlistReadProblem::None;
     Prepare prepare = nullptr;
+    Prepare textPrepare = nullptr;
   };
   Entry* lookUp(const std::string& devicePath, std::optional<FileIdentity>* identity);
-  bool writeText(const std::string& devicePath, Entry& entry, std::string_view text);
+  bool writeBytes(const std::string& devicePath, Entry& entry, std::string_view text,
+                  bool* provable);
 
   std::map<std::string, Entry> entries_;
   size_t hits_ = 0;
