@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Proof that a change to the recorder writes the same bytes: the bundled
-# week of listening (as ./run demo plays it) recorded by each build into a
-# fresh store and into a copy of a generated history (years of titles, so
-# both new titles and known ones are numbered and counted), then every file
-# of the stores compared.
+# week of listening (as ./run demo plays it: new titles, repeats, pauses, a
+# stream, midnight) recorded by each build into a fresh store and into a
+# copy of a generated history (the week's titles then join years of them),
+# then every file of the stores compared.
 # Usage: compare-store-bytes.sh BASE_BUILD NEW_BUILD [DAYS TITLES]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -11,12 +11,14 @@ base="$(cd "$1" && pwd)"
 new="$(cd "$2" && pwd)"
 days="${3:-1095}"
 titles="${4:-50000}"
-work="$(mktemp -d "${TMPDIR:-/tmp}/corvane-bytes-XXXXXX")"
+tmp="${TMPDIR:-/tmp}"
+[[ -d /dev/shm && -w /dev/shm ]] && tmp=/dev/shm  # every played second is a synced write
+work="$(mktemp -d "$tmp/corvane-bytes-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 week="$here/tools/demo/week"
 
 CORVANE_DEVICE_ROOT="$work/history" "$base/bin/corvane-store" generate \
-  --days "$days" --titles "$titles" --seed 1 >/dev/null
+  --days "$days" --titles "$titles" --seed 1 >/dev/null 2>&1
 
 record() {  # build root [history]
   local build=$1 root=$2
