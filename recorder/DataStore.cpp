@@ -231,21 +231,73 @@ PlistDictionary numbersByTitle(const ns::PlistDictionaryText& intMusic) {
 }
 
 // One more than the highest song number either map holds (0 when none).
+// Calls each(key, value) for every entry of a map, value null when it is not
+// a string; a map kept as its text is read in place, entry by entry.
+template <class Each>
+void eachEntry(const ns::PlistDictionaryText& map, Each&& each) {
+  if (!map.bisects()) {
+    map.forEach([&](const std::string& key, const PlistValue& value) {
+      const std::string* s = value.string();
+      const std::string_view v = s ? std::string_view(*s) : std::string_view();
+      each(std::string_view(key), s ? &v : nullptr);
+      return true;
+    });
+    return;
+  }
+  std::string keyScratch, valueScratch;
+  for (size_t i = 0; i < map.size(); ++i) {
+    const std::string_view v = map.valueView(i, &valueScratch);
+    each(map.keyView(i, &keyScratch), &v);
+  }
+}
+
 int32_t nextFreeNumber(const ns::PlistDictionaryText* intMusic,
                        const ns::PlistDictionaryText* musicInt) {
   int64_t highest = -1;
   if (intMusic)
-    intMusic->forEach([&](const std::string& key, const PlistValue&) {
+    eachEntry(*intMusic, [&](std::string_view key, const std::string_view*) {
       if (auto n = songNumber(key)) highest = std::max<int64_t>(highest, *n);
-      return true;
     });
   if (musicInt)
-    musicInt->forEach([&](const std::string&, const PlistValue& value) {
-      if (const std::string* t = value.string())
-        if (auto n = songNumber(*t)) highest = std::max<int64_t>(highest, *n);
-      return true;
+    eachEntry(*musicInt, [&](std::string_view, const std::string_view* value) {
+      if (value)
+        if (auto n = songNumber(*value)) highest = std::max<int64_t>(highest, *n);
     });
   return static_cast<int32_t>(std::min<int64_t>(highest + 1, INT32_MAX));
+}
+
+// True when the maps, both kept as their text, need nothing added: every
+// numbered title of MusicIntData.plist is what IntMusicData.plist holds under
+// its number, and IntMusicData.plist numbers no title besides. (Those titles
+// are distinct, so they reach as many distinct numbers.) *next is then one
+// more than the highest number given out. Years of titles cost a sort of
+// numbers, not a bisection of one text per title.
+bool plainlyInverse(const ns::PlistDictionaryText& intMusic,
+                    const ns::PlistDictionaryText& musicInt, int32_t* next) {
+  if (!intMusic.bisects() || !musicInt.bisects()) return false;
+  std::vector<std::pair<int32_t, uint32_t>> byNumber;  // number, entry of IntMusicData.plist
+  byNumber.reserve(intMusic.size());
+  std::string scratch, other;
+  int64_t highest = -1;
+  for (size_t i = 0; i < intMusic.size(); ++i)
+    if (auto n = songNumber(intMusic.keyView(i, &scratch))) {
+      byNumber.emplace_back(*n, static_cast<uint32_t>(i));
+      highest = std::max<int64_t>(highest, *n);
+    }
+  std::sort(byNumber.begin(), byNumber.end());
+  size_t matched = 0;
+  for (size_t i = 0; i < musicInt.size(); ++i) {
+    auto n = songNumber(musicInt.valueView(i, &scratch));
+    if (!n) continue;
+    auto at = std::lower_bound(byNumber.begin(), byNumber.end(), std::pair{*n, uint32_t{0}});
+    if (at == byNumber.end() || at->first != *n ||
+        intMusic.valueView(at->second, &other) != musicInt.keyView(i, &scratch))
+      return false;
+    ++matched;
+  }
+  if (matched != byNumber.size()) return false;
+  *next = static_cast<int32_t>(std::min<int64_t>(highest + 1, INT32_MAX));
+  return true;
 }
 
 // The dictionary entries a damaged file still holds, numbers as text.
@@ -424,20 +476,24 @@ bool SongNumbering::repair(const Files& seen) {
   // (A title added to MusicIntData.plist carries a number IntMusicData.plist
   // already has, so each map's additions can be found from the files alone.)
   PlistDictionary toMusicInt, toIntMusic;
-  intMusic.forEach([&](const std::string& number, const PlistValue& value) {
-    const std::string* title = value.string();
-    if (title && songNumber(number) && !musicInt.contains(*title) && !toMusicInt.count(*title))
-      toMusicInt.emplace(*title, number);
-    return true;
-  });
-  musicInt.forEach([&](const std::string& title, const PlistValue& value) {
-    const std::string* number = value.string();
-    if (number && songNumber(*number) && !intMusic.contains(*number) && !toIntMusic.count(*number))
-      toIntMusic.emplace(*number, title);
-    return true;
-  });
+  int32_t next = 0;
+  if (!plainlyInverse(intMusic, musicInt, &next)) {
+    next = nextFreeNumber(&intMusic, &musicInt);
+    intMusic.forEach([&](const std::string& number, const PlistValue& value) {
+      const std::string* title = value.string();
+      if (title && songNumber(number) && !musicInt.contains(*title) && !toMusicInt.count(*title))
+        toMusicInt.emplace(*title, number);
+      return true;
+    });
+    musicInt.forEach([&](const std::string& title, const PlistValue& value) {
+      const std::string* number = value.string();
+      if (number && songNumber(*number) && !intMusic.contains(*number) &&
+          !toIntMusic.count(*number))
+        toIntMusic.emplace(*number, title);
+      return true;
+    });
+  }
   // The additions carry only numbers one map already has: the highest stays.
-  const int32_t next = nextFreeNumber(&intMusic, &musicInt);
   const std::string* saved = ns::stringForKey(*seen.save, kNextSongNumberKey);
   const bool saveBehind = !saved || counterCount(*saved) < next;
   if (toIntMusic.empty() && toMusicInt.empty() && !saveBehind) {

@@ -198,6 +198,7 @@ TEST_F(CacheTest, TextKeptMapsSetInPlaceWriteTheWholeFilesBytes) {
   }
   EXPECT_TRUE(kept->bisects());
   EXPECT_EQ(kept->dictionary(), expected);
+  EXPECT_EQ(PlistDictionaryText().serialized(), serializePropertyList(PlistDictionary{}));
   ASSERT_TRUE(cache.setTextAndWrite(kPath, "x\x01y", "1"));
   expected["x\x01y"] = "1";
   EXPECT_FALSE(kept->bisects());
@@ -210,6 +211,24 @@ TEST_F(CacheTest, TextKeptMapsSetInPlaceWriteTheWholeFilesBytes) {
   EXPECT_NE(cache.dictionaryText(kPath), kept);
   EXPECT_FALSE(cache.holdsText(kPath, kept.get()));
   EXPECT_FALSE(cache.setTextAndWrite("/var/mobile/Other.plist", "1", "Beta"));
+}
+
+// A file another writer laid out with its own escapes is read in place, and
+// the first set writes it as this writer writes the whole.
+TEST(DictionaryText, AForeignlyEscapedTextIsWrittenAsTheWriterWritesIt) {
+  std::string xml = serializePropertyList(PlistDictionary{{"a", "x"}, {"b", "y"}});
+  xml.replace(xml.find(">x<") + 1, 1, "&quot;1 > 0&apos;");
+  std::optional<PlistDictionaryText> text = PlistDictionaryText::fromText(xml);
+  ASSERT_TRUE(text && text->bisects());
+  EXPECT_EQ(text->find("a"), PlistValue("\"1 > 0'"));
+  PlistDictionary expected = text->dictionary();
+  auto change = text->set("c", "z");
+  expected["c"] = "z";
+  EXPECT_EQ(text->serialized(), serializePropertyList(expected));
+  text->undo("c", std::move(change));
+  expected.erase("c");
+  EXPECT_EQ(text->dictionary(), expected);
+  EXPECT_EQ(text->serialized(), serializePropertyList(expected));
 }
 
 TEST(EntryEdit, RefusesTextThatIsNotTheDictionarysLayout) {

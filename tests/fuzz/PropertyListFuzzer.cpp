@@ -5,8 +5,9 @@
 //     that again gives the same bytes.
 //   - Any text stored as a key and a value reads back as its sanitised form.
 //   - The writer's own layout reads as the general reader reads it.
-//   - An entry spliced into a dictionary's text gives the bytes writing the
-//     whole dictionary gives.
+//   - An entry spliced into a dictionary's text (entryEdit, or one kept as
+//     its text) gives the bytes writing the whole dictionary gives, and
+//     undoing it the bytes before.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -22,9 +23,19 @@ void require(bool condition) {
   if (!condition) std::abort();
 }
 
-// Sets key to value in d, splicing it into d's text where entryEdit can.
+// Sets key to value in d, splicing it into d's text where entryEdit can, and
+// in d kept as its text (then undone).
 void splice(ns::PlistDictionary d, const std::string& key, const std::string& value) {
   std::string text = ns::serializePropertyList(d);
+  {
+    auto kept = ns::PlistDictionaryText::fromDictionary(d);
+    auto change = kept.set(key, value);
+    ns::PlistDictionary after = d;
+    after[key] = value;
+    require(kept.serialized() == ns::serializePropertyList(after));
+    kept.undo(key, std::move(change));
+    require(kept.serialized() == text);
+  }
   std::optional<ns::PlistValue> previous;
   auto it = d.find(key);
   if (it != d.end()) {

@@ -97,6 +97,35 @@ TEST_F(StoreSafety, ANumberingCutShortIsCompletedNeverRepeated) {
   expectDayKeysTitled(today());
 }
 
+// Maps another tool wrote (its own escapes, a number two titles share) are
+// taken as they read: nothing added that is not missing, the next title
+// numbered past them, and both written back as the recorder writes them.
+TEST_F(StoreSafety, MapsAnotherToolWroteAreNumberedOnAndWrittenAsTheRecorderWrites) {
+  ticks("T", 1);
+  const std::string odd = "A \"b\" > c";
+  auto foreign = [](ns::PlistDictionary d) {
+    std::string text = ns::serializePropertyList(d);
+    for (size_t at; (at = text.find("&gt;")) != std::string::npos;) text.replace(at, 4, ">");
+    const size_t body = text.find("<dict>");
+    for (size_t at; (at = text.find('"', body)) != std::string::npos;)
+      text.replace(at, 1, "&quot;");
+    return text;
+  };
+  writeHostFile(root.host(kIntMusicDataPath), foreign({{"0", "T"}, {"1", odd}}));
+  writeHostFile(root.host(kMusicIntDataPath), foreign({{"T", "0"}, {odd, "1"}, {"V", "1"}}));
+  ASSERT_TRUE(ns::writeToFile(ns::PlistDictionary{{"MusicNumber", "2"}}, kSaveDataPath));
+  prepareSampling(controller);
+  ticks("W", 6);
+  EXPECT_EQ(numberOf("W"), "2");
+  EXPECT_EQ(numberOf(odd), "1");
+  EXPECT_EQ(seconds("2"), "6");
+  EXPECT_EQ(dict(kIntMusicDataPath), (ns::PlistDictionary{{"0", "T"}, {"1", odd}, {"2", "W"}}));
+  for (const char* map : {kIntMusicDataPath, kMusicIntDataPath})
+    EXPECT_EQ(readHostFile(root.host(map)),
+              ns::serializePropertyList(*ns::dictionaryWithContentsOfFile(map)))
+        << map;
+}
+
 TEST_F(StoreSafety, ATitleNeitherMapCouldKeepIsRecordedOnlyOnceNumbered) {
   tick("T");
   {

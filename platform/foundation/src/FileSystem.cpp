@@ -384,19 +384,33 @@ std::optional<std::string> readFileAtPath(const std::string& devicePath, size_t 
   // may have grown since fstat) so that finding the end copies nothing.
   constexpr size_t kMore = 4096;
   std::string bytes;
-  bytes.reserve(static_cast<size_t>(st.st_size) + kMore);
-  bytes.resize(static_cast<size_t>(st.st_size));
   size_t done = 0;
-  for (;;) {
-    if (done == bytes.size()) bytes.resize(done + kMore);
-    const ssize_t n =
-        retry([&] { return ::read(fd.get(), bytes.data() + done, bytes.size() - done); });
-    if (n < 0) return failWith(errno);
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
+  int readError = 0;
+  // The file's bytes go straight into the string: zeroing megabytes of it
+  // first would cost as much again as reading them.
+  const auto readInto = [&](char* data, size_t room) {
+    for (;;) {
+      if (done == room) return done;  // the file may have grown: room for more
+      const ssize_t n = retry([&] { return ::read(fd.get(), data + done, room - done); });
+      if (n <= 0) {
+        if (n < 0) readError = errno;
+        return done;
+      }
+      done += static_cast<size_t>(n);
+    }
+  };
+  for (size_t room = static_cast<size_t>(st.st_size) + kMore;; room = done + kMore) {
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    bytes.resize_and_overwrite(room, readInto);
+#else
+    const size_t kept = bytes.size();
+    bytes.resize(room);
+    bytes.resize(std::max(kept, readInto(bytes.data(), room)));
+#endif
+    if (readError) return failWith(readError);
     if (done > maxBytes) return failWith(EFBIG);
+    if (done < room) break;
   }
-  bytes.resize(done);
   if (error) *error = 0;
   return bytes;
 }

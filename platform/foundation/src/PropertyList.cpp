@@ -368,11 +368,14 @@ char referencedChar(std::string_view reference) {
         continue;
       }
       p += __builtin_ctz(static_cast<unsigned>(mask));
-      break;
+      goto flagged;  // p is at a byte to look at
     }
 #endif
     while (p < end && kPlainText[static_cast<unsigned char>(*p)]) ++p;
     if (p == end) return false;
+#if defined(__SSE2__)
+  flagged:
+#endif
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c == '<') return true;
     if (c == '\t' || c == '\n') {
@@ -385,6 +388,11 @@ char referencedChar(std::string_view reference) {
       if (n == 0) return false;
       *referenced = true;
       p += n;
+    } else if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      p += 2;  // two bytes, U+0080 to U+07FF: always an XML character
+    } else if (((c >= 0xE1 && c <= 0xEC) || c == 0xEE) && end - p >= 3 && (p[1] & 0xC0) == 0x80 &&
+               (p[2] & 0xC0) == 0x80) {
+      p += 3;  // three bytes, no overlong form, surrogate or U+FFFE/U+FFFF
     } else if (c >= 0x80) {
       const utf8::Step step = utf8::decode(std::string_view(p, static_cast<size_t>(end - p)), 0);
       if (!step.valid || !utf8::isXmlChar(step.codePoint)) return false;
@@ -422,6 +430,25 @@ int compareBytes(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < n && i < 8; ++i)
     if (a[i] != b[i])
       return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  if (n > 8) return a.compare(b);
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// The same order for two texts of a laid-out file, each followed by at least
+// eight bytes of markup: their first eight bytes compare as one word.
+int compareInText(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  uint64_t wa, wb;
+  std::memcpy(&wa, a.data(), 8);
+  std::memcpy(&wb, b.data(), 8);
+  wa = __builtin_bswap64(wa);
+  wb = __builtin_bswap64(wb);
+  if (n < 8) {
+    const uint64_t mask = n == 0 ? 0 : ~uint64_t{0} << (8 * (8 - n));
+    wa &= mask;
+    wb &= mask;
+  }
+  if (wa != wb) return wa < wb ? -1 : 1;
   if (n > 8) return a.compare(b);
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
@@ -464,7 +491,7 @@ class LaidOut {
     return true;
   }
   // The text from here to the '<' that ends it.
-  bool text(RawText* text) {
+  [[gnu::always_inline]] bool text(RawText* text) {
     const char* start = p_;
     text->referenced = false;
     if (!scanText(p_, end_, &text->referenced)) return false;
@@ -582,11 +609,17 @@ namespace {
 bool indexKeys(std::string_view text, std::vector<uint32_t>* keys) {
   keys->clear();
   if (text.size() > propertyListByteLimit()) return false;
+  // No entry is shorter than "\t<key></key>\n\t<string></string>\n": room for
+  // every key at once, and no copying as the index grows.
+  keys->reserve(text.size() / 32);
   RawText previous;
   bool sorted = true;
   const char* base = text.data();
   const bool laidOut = LaidOut(text).dictionary([&](const RawText& key, const RawText&) {
-    if (sorted && !keys->empty() && compareRaw(previous, key) >= 0) sorted = false;
+    if (sorted && !keys->empty() &&
+        (previous.referenced || key.referenced ? compareRaw(previous, key)
+                                               : compareInText(previous.raw, key.raw)) >= 0)
+      sorted = false;
     previous = key;
     keys->push_back(static_cast<uint32_t>(key.raw.data() - base));
   });
@@ -600,6 +633,7 @@ std::optional<PlistDictionaryText> PlistDictionaryText::fromText(std::string tex
   try {
     if (indexKeys(text, &result.keys_)) {
       result.text_ = std::move(text);
+      result.canonical_ = false;  // not known: set() finds out
       return result;
     }
     result.keys_.clear();
@@ -1074,12 +1108,43 @@ PlistDictionaryText::PlistDictionaryText() : text_(std::string(kHeader) + "<dict
 
 PlistDictionaryText PlistDictionaryText::fromDictionary(PlistDictionary dictionary) {
   PlistDictionaryText result;
-  result.text_ = serializePropertyList(dictionary);
-  if (!result.reindex()) {
-    result.text_.clear();
-    result.parsed_ = std::move(dictionary);
-  }
+  result.text_.clear();
+  std::string text = serializePropertyList(dictionary);
+  result.parsed_ = std::move(dictionary);
+  result.adopt(std::move(text));
   return result;
+}
+
+// The writer's text of the same entries, built entry by entry (no dictionary
+// of them all): a file another writer laid out with other escapes or an
+// unescaped '>' is written as this writer writes it, as a whole write would.
+void PlistDictionaryText::canonicalize() {
+  if (parsed_ || canonical_ || keys_.empty()) return;
+  // Mostly it is the writer's already: compared entry by entry, no copy.
+  size_t at = kHeader.size() + kRootDictionaryOpen.size();
+  size_t same = 0;
+  for (; same < keys_.size(); ++same) {
+    const std::string entry = entryText(keyAt(same), PlistValue(valueAt(same)));
+    if (text_.compare(at, entry.size(), entry) != 0) break;
+    at += entry.size();
+  }
+  if (same == keys_.size() && at + kRootDictionaryClose.size() == text_.size()) {
+    canonical_ = true;
+    return;
+  }
+  std::string out;
+  out.reserve(text_.size());
+  out.append(kHeader);
+  out.append(kRootDictionaryOpen);
+  for (size_t i = 0; i < keys_.size(); ++i) out += entryText(keyAt(i), PlistValue(valueAt(i)));
+  out.append(kRootDictionaryClose);
+  if (out != text_) {
+    std::vector<uint32_t> keys;
+    if (!indexKeys(out, &keys)) return;
+    text_ = std::move(out);
+    keys_ = std::move(keys);
+  }
+  canonical_ = true;
 }
 
 bool PlistDictionaryText::reindex() {
@@ -1110,6 +1175,24 @@ size_t PlistDictionaryText::lowerBound(const std::string& key, bool* found) cons
 size_t PlistDictionaryText::valueOffset(size_t index) const {
   return keys_[index] + rawTextAt(text_, keys_[index]).raw.size() + kKeyClose.size() +
          kStringOpen.size();
+}
+
+namespace {
+
+std::string_view viewOf(const RawText& raw, std::string* scratch) {
+  if (!raw.referenced) return raw.raw;
+  *scratch = raw.value();
+  return *scratch;
+}
+
+}  // namespace
+
+std::string_view PlistDictionaryText::keyView(size_t index, std::string* scratch) const {
+  return viewOf(rawTextAt(text_, keys_[index]), scratch);
+}
+
+std::string_view PlistDictionaryText::valueView(size_t index, std::string* scratch) const {
+  return viewOf(rawTextAt(text_, valueOffset(index)), scratch);
 }
 
 std::string PlistDictionaryText::keyAt(size_t index) const {
@@ -1182,9 +1265,11 @@ PlistDictionaryText::Change PlistDictionaryText::set(const std::string& key, std
     std::string text = serializePropertyList(whole);
     std::vector<uint32_t> keys;
     change.text = text_;
+    change.canonical = canonical_;
     if (clean && indexKeys(text, &keys)) {
       text_ = std::move(text);
       keys_ = std::move(keys);
+      canonical_ = true;
     } else {
       text_.clear();
       keys_.clear();
@@ -1203,6 +1288,7 @@ PlistDictionaryText::Change PlistDictionaryText::set(const std::string& key, std
     }
     return change;
   }
+  canonicalize();
   bool found = false;
   const size_t at = lowerBound(key, &found);
   if (found) {
@@ -1232,11 +1318,13 @@ void PlistDictionaryText::adopt(std::string serialized) {
   text_ = std::move(serialized);
   keys_ = std::move(keys);
   parsed_.reset();
+  canonical_ = true;
 }
 
 void PlistDictionaryText::undo(const std::string& key, Change change) {
   if (change.text) {
     text_ = std::move(*change.text);
+    canonical_ = change.canonical;
     parsed_.reset();
     reindex();
     return;

@@ -136,6 +136,10 @@ class PlistDictionaryText {
     for (size_t i = 0; i < keys_.size(); ++i)
       if (!each(keyAt(i), PlistValue(valueAt(i)))) return;
   }
+  // For a text that bisects: the index'th key and value in key order, as
+  // views into the text (or into *scratch, for a text with references).
+  std::string_view keyView(size_t index, std::string* scratch) const;
+  std::string_view valueView(size_t index, std::string* scratch) const;
   PlistDictionary dictionary() const;
   // The serialisation: the kept text itself when it bisects.
   std::string serialized() const;
@@ -144,14 +148,16 @@ class PlistDictionaryText {
   void prepare(void (*prepare)(PlistDictionary&));
 
   // Sets key to the string value. A bisected text has the one entry spliced
-  // in and stays what serialising the whole gives; a key or value that is
-  // not clean text turns it into a parsed dictionary first. undo() with what
-  // set() gave brings back the dictionary and text as they were. Strong
+  // in and is then what serialising the whole gives (a text another writer
+  // laid out with other escapes is first made the writer's own); a key or
+  // value that is not clean text turns it into a parsed dictionary first.
+  // undo() with what set() gave brings back the dictionary as it was. Strong
   // exception safety: a throw leaves it unchanged.
   struct Change {
     bool added = false;
     std::optional<PlistValue> previous;  // what the key held
-    std::optional<std::string> text;     // the whole text, when it stopped bisecting
+    std::optional<std::string> text;     // the whole text, when it was replaced
+    bool canonical = false;              // and whether it was the writer's
   };
   Change set(const std::string& key, std::string value);
   void undo(const std::string& key, Change change);
@@ -167,10 +173,12 @@ class PlistDictionaryText {
   void splice(size_t index, size_t offset, size_t length, std::string_view replacement,
               int keyChange);
   bool reindex();
+  void canonicalize();
 
   std::string text_;
   std::vector<uint32_t> keys_;  // where each key's text starts, in key order
   std::optional<PlistDictionary> parsed_;
+  bool canonical_ = true;  // text_ is byte for byte what the writer makes of it
 };
 std::optional<PlistDictionaryText> dictionaryTextWithContentsOfFile(
     const std::string& devicePath, PlistReadProblem* problem = nullptr);
