@@ -2,7 +2,8 @@
 """The recorder's cost in the background, for each build given (e.g. a build
 of main, then this one), in one run: the shell with --players on a private
 session bus, first with nothing playing, then with mpv playing, each for a
-bounded window; and a --feed run's peak memory.
+bounded window; a --feed run's peak memory; and the app in a window on an
+Xvfb display, left alone.
 
   measure-idle.py [--seconds N] BUILD_DIR...
 
@@ -99,6 +100,34 @@ def measure(build, seconds, work):
     return out
 
 
+def windowed(build, seconds, work):
+    """The app's wake-ups a second in a window nobody touches."""
+    if not shutil.which("Xvfb"):
+        return None
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "800x600x24"],
+                            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    with os.fdopen(r) as f:
+        display = ":" + f.readline().strip()
+    root = os.path.join(work, "app-root")
+    os.makedirs(root, exist_ok=True)
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("WAYLAND_DISPLAY", "CORVANE_HEADLESS", "CORVANE_AUTOMATION")}
+    env.update(DISPLAY=display, CORVANE_DEVICE_ROOT=root, SDL_VIDEODRIVER="x11")
+    app = subprocess.Popen([os.path.join(build, "bin/Corvane")], env=env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(3)  # past the start-up and the first frames
+        return window(app.pid, seconds)
+    finally:
+        app.terminate()
+        app.wait()
+        xvfb.terminate()
+        xvfb.wait()
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--seconds", type=float, default=20)
@@ -116,6 +145,10 @@ def main():
             print(f"{build}:\n  nothing playing: {iw:.1f} wake-ups/s, {ic:.2f} CPU s/hour, "
                   f"RSS {ir:.1f} MB\n  playing:         {pw:.1f} wake-ups/s, {pc:.2f} CPU s/hour, "
                   f"RSS {pr:.1f} MB\n  --feed run peak RSS: {feed}", flush=True)
+            app = windowed(os.path.abspath(build), args.seconds, work)
+            if app:
+                print(f"  app in a window (Xvfb), idle: {app[0]:.1f} wake-ups/s, "
+                      f"{app[1]:.2f} CPU s/hour", flush=True)
 
 
 if __name__ == "__main__":

@@ -88,7 +88,7 @@ int runApplication(const LaunchOptions& options) {
   if (options.wantsWindow()) {
     std::string error;
     if (SDLWindowHost::runMainLoop(options.windowScale, &error, takeForegroundRequests,
-                                   options.exitAfterFirstFrame))
+                                   options.exitAfterFirstFrame, ForegroundRequests::fd()))
       return UIApplicationExitSuccess;
     std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n", error.c_str());
   }
