@@ -356,10 +356,10 @@ void RecorderStore::ensureHistoryFiles() {
     PlistDictionary fresh = salvagedEntries(salvaged);
     const size_t kept = fresh.size();
     // A counter the damaged file still held stays unless the maps are past it.
-    const std::string* held = ns::stringForKey(fresh, "MusicNumber");
+    const std::string* held = ns::stringForKey(fresh, kNextSongNumberKey);
     const int32_t next =
         std::max(held ? counterCount(*held) : 0, nextFreeNumber(intMusic.get(), musicInt.get()));
-    fresh["MusicNumber"] = numberText(next);
+    fresh[kNextSongNumberKey] = numberText(next);
     save = std::make_shared<const PlistDictionary>(std::move(fresh));
     writeFresh(*save, kSaveDataPath, aside, kept);
   }
@@ -405,7 +405,7 @@ bool SongNumbering::repair(const Files& seen) {
   }
   // The additions carry only numbers one map already has: the highest stays.
   const int32_t next = nextFreeNumber(&intMusic, &musicInt);
-  const std::string* saved = ns::stringForKey(*seen.save, "MusicNumber");
+  const std::string* saved = ns::stringForKey(*seen.save, kNextSongNumberKey);
   const bool saveBehind = !saved || counterCount(*saved) < next;
   if (toIntMusic.empty() && toMusicInt.empty() && !saveBehind) {
     consistent_ = seen;
@@ -416,7 +416,7 @@ bool SongNumbering::repair(const Files& seen) {
   bool ok = true;
   if (saveBehind) {
     PlistDictionary raised = *seen.save;
-    raised["MusicNumber"] = numberText(next);
+    raised[kNextSongNumberKey] = numberText(next);
     ok &= cache_.writeFile(raised, kSaveDataPath);
   }
   if (!toIntMusic.empty()) {
@@ -539,7 +539,7 @@ SongNumbering::Result SongNumbering::assign(const std::string& title) {
         return Result::Numbered;
       }
     }
-  const std::string* next = ns::stringForKey(*saveFile, "MusicNumber");
+  const std::string* next = ns::stringForKey(*saveFile, kNextSongNumberKey);
   const int32_t saved = next ? counterCount(*next) : 0;
   // A hand-edited or stale counter must never hand out a number again.
   int32_t n = std::max(saved, consistent ? 0 : nextFreeNumber(&*intMusic, &*titles_));
@@ -559,7 +559,7 @@ SongNumbering::Result SongNumbering::assign(const std::string& title) {
   }
 
   auto save = std::make_shared<PlistDictionary>(*saveFile);
-  (*save)["MusicNumber"] = numberText(n + 1);
+  (*save)[kNextSongNumberKey] = numberText(n + 1);
   const bool counted = saved == n + 1 || cache_.write(save, kSaveDataPath);
   if (!counted) return Result::Unwritten;  // nothing given out: the files are as they were
   // The maps as kept change in place: with years of titles, copying and

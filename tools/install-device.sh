@@ -18,7 +18,8 @@ build=$2
 tweak="$build/lib/Corvane.dylib"
 launcher="$build/bin/launchCV"
 app="$build/bin/Corvane"
-for needed in "$tweak" "$launcher" "$app"; do
+layout="$build/bin/corvane-store-layout"
+for needed in "$tweak" "$launcher" "$app" "$layout"; do
   if [[ ! -f $needed ]]; then
     echo "$0: $needed is missing; build the project first" >&2
     exit 1
@@ -27,7 +28,7 @@ done
 
 tweaks="$root/Library/MobileSubstrate/DynamicLibraries"
 bundle="$root/Applications/Corvane.app"
-store="$root/var/mobile/Documents/Corvane"
+store="$root$("$layout" --store-root)"
 mkdir -p "$tweaks" "$root/usr/bin" "$bundle" "$store"
 chmod 0755 "$store"
 

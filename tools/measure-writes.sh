@@ -19,7 +19,8 @@ mnt="$work/mnt"
 cleanup() { mountpoint -q "$mnt" && umount "$mnt"; rm -rf "$work"; }
 trap cleanup EXIT
 store3y="${TMPDIR:-/tmp}/corvane-counts/store-3y"
-store="var/mobile/Documents/Corvane"
+store="$("$1/bin/corvane-store-layout" --store-root)"
+store="${store#/}"
 printf '{"at": 0, "title": "Song", "album": "Album", "artist": "Artist", "position": 5.0, "playing": true}\n' \
   >"$work/feed.jsonl"
 

@@ -23,9 +23,20 @@ import sys
 import tempfile
 import time
 
-STORE = "var/mobile/Documents/Corvane"
-HISTORY = ["DateArray", "IntMusicData", "MusicIntData", "SaveData"]
-DAY_FILES = ["MusicNumber", "MusicTime", "MusicAlbum"]
+# The store's layout comes from the build (BUILD_DIR/python), written from
+# the C++ format so no harness spells a path of its own.
+if len(sys.argv) > 1:
+    sys.path.insert(0, os.path.join(sys.argv[1], "python"))
+import corvane_store_layout as layout  # noqa: E402
+
+
+def stem(name):
+    return name[:-len(".plist")]
+
+
+STORE = layout.STORE
+HISTORY = [stem(n) for n in layout.HISTORY_FILES]
+DAY_FILES = [stem(n) for n in layout.DAY_FILES]
 TMP_PREFIX = ".corvane-tmp-"
 ASIDE = ".unreadable-"
 START = time.mktime(time.strptime("2015-03-05 23:40:00", "%Y-%m-%d %H:%M:%S"))
@@ -160,7 +171,7 @@ def read_store(store):
                 out[name] = load(path)
             except Exception as e:
                 raise Failure("%s does not read: %s" % (name, e))
-    everyday = os.path.join(store, "EverydayData")
+    everyday = os.path.join(store, layout.EVERYDAY_DATA)
     for day in sorted(os.listdir(everyday)) if os.path.isdir(everyday) else []:
         files = {}
         for name in DAY_FILES:
@@ -780,7 +791,7 @@ def read_store_lenient(store):
             out[name] = load(os.path.join(store, name + ".plist"))
         except (Exception, RecursionError):
             pass
-    everyday = os.path.join(store, "EverydayData")
+    everyday = os.path.join(store, layout.EVERYDAY_DATA)
     for day in sorted(os.listdir(everyday)):
         out["days"][day] = {}
         for name in DAY_FILES:

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "CorvaneStore/StoreLayout.h"
 #include "Foundation/PropertyList.h"
 #include "PlayersTestSupport.h"
 #include "TestSupport.h"
@@ -16,8 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using playerstest::Mpv;
 using playerstest::Process;
-
-constexpr const char* kStore = "/var/mobile/Documents/Corvane/";
 
 void sleepFor(double seconds) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -69,14 +68,13 @@ class RealPlayers : public testing::Test {
 
   ns::PlistDictionary dayFile(const char* file) {
     // The last day recorded (a run may cross midnight; its checks then fail loudly).
-    auto days = ns::arrayWithContentsOfFile(std::string(kStore) + "DateArray.plist");
+    auto days = ns::arrayWithContentsOfFile(corvane::kDateArrayPath);
     std::string day = days && !days->empty() && days->back().string() ? *days->back().string() : "";
-    return ns::dictionaryWithContentsOfFile(std::string(kStore) + "EverydayData/" + day + "/" +
-                                            file)
+    return ns::dictionaryWithContentsOfFile(corvane::dayFilePath(day, file))
         .value_or(ns::PlistDictionary{});
   }
   int seconds(const char* number) {
-    ns::PlistDictionary times = dayFile("MusicTime.plist");
+    ns::PlistDictionary times = dayFile(corvane::kMusicTimeFile);
     const std::string* text = ns::stringForKey(times, number);
     return text ? std::atoi(text->c_str()) : -1;
   }
@@ -111,10 +109,10 @@ TEST_F(RealPlayers, PlayPauseSeekToStartNextTrackAndQuitAreRecordedAsListened) {
 
   EXPECT_EQ(shell->stop(SIGINT), 0) << shell->output();
 
-  EXPECT_EQ(ns::dictionaryWithContentsOfFile(std::string(kStore) + "IntMusicData.plist"),
+  EXPECT_EQ(ns::dictionaryWithContentsOfFile(corvane::kIntMusicDataPath),
             (ns::PlistDictionary{{"0", "Alpha"}, {"1", "Beta"}}));
-  EXPECT_EQ(dayFile("MusicNumber.plist"), (ns::PlistDictionary{{"0", "2"}, {"1", "1"}}));
-  EXPECT_EQ(dayFile("MusicAlbum.plist"),
+  EXPECT_EQ(dayFile(corvane::kMusicNumberFile), (ns::PlistDictionary{{"0", "2"}, {"1", "1"}}));
+  EXPECT_EQ(dayFile(corvane::kMusicAlbumFile),
             (ns::PlistDictionary{{"0", "Someone-First Album"}, {"1", "Other-Second Album"}}));
   // Alpha played 14 s, its first second twice at 0; paused seconds would add 3.
   EXPECT_GE(seconds("0"), 11);
@@ -122,7 +120,7 @@ TEST_F(RealPlayers, PlayPauseSeekToStartNextTrackAndQuitAreRecordedAsListened) {
   EXPECT_GE(seconds("1"), 5);
   EXPECT_LE(seconds("1"), 7);
   // Stopped between two writes: no temporary file is left.
-  for (auto& entry : fs::recursive_directory_iterator(root.host(kStore)))
+  for (auto& entry : fs::recursive_directory_iterator(root.host(corvane::kStoreRoot)))
     EXPECT_EQ(entry.path().filename().string().find(".corvane-tmp"), std::string::npos)
         << entry.path();
 }
@@ -146,9 +144,9 @@ TEST_F(RealPlayers, OfTwoPlayersTheOneThatStartedLastIsRecordedUntilItQuits) {
   sleepFor(3);
   EXPECT_EQ(shell->stop(SIGTERM), 0) << shell->output();
 
-  EXPECT_EQ(ns::dictionaryWithContentsOfFile(std::string(kStore) + "IntMusicData.plist"),
+  EXPECT_EQ(ns::dictionaryWithContentsOfFile(corvane::kIntMusicDataPath),
             (ns::PlistDictionary{{"0", "One"}, {"1", "Two"}}));
-  EXPECT_EQ(dayFile("MusicNumber.plist")["1"], ns::PlistValue("1"));
+  EXPECT_EQ(dayFile(corvane::kMusicNumberFile)["1"], ns::PlistValue("1"));
   // One's 6 s around Two's, not the 6 s it played beneath Two.
   EXPECT_GE(seconds("0"), 4);
   EXPECT_LE(seconds("0"), 7);
@@ -172,7 +170,7 @@ TEST_F(RealPlayers, AClientFloodingTheBusFromManyNamesNeitherStarvesTheTimersNor
   auto shell = startShell({"--for", "7"});
   // --for is kept, so the sampling timer ran on time all along.
   EXPECT_EQ(shell->wait(12), 0) << shell->output();
-  EXPECT_EQ(dayFile("MusicNumber.plist")["0"], ns::PlistValue("1")) << shell->output();
+  EXPECT_EQ(dayFile(corvane::kMusicNumberFile)["0"], ns::PlistValue("1")) << shell->output();
   // Sampling starts about a second after the shell: every second after it.
   EXPECT_GE(seconds("0"), 5) << shell->output();
   EXPECT_LE(seconds("0"), 7);
@@ -187,7 +185,7 @@ TEST_F(RealPlayers, AnIgnoredPlayerIsNeverShownAndOnlyChoosesByIdentity) {
   std::string out = shell->output();
   EXPECT_NE(out.find("Alpha  (Someone, First Album; mpv)  recording"), std::string::npos) << out;
   EXPECT_EQ(out.find("Flood"), std::string::npos) << out;
-  auto titles = ns::dictionaryWithContentsOfFile(std::string(kStore) + "MusicIntData.plist");
+  auto titles = ns::dictionaryWithContentsOfFile(corvane::kMusicIntDataPath);
   ASSERT_TRUE(titles);
   EXPECT_TRUE(titles->count("Alpha"));
   EXPECT_FALSE(titles->count("Flood"));  // never recorded
@@ -197,14 +195,14 @@ TEST_F(RealPlayers, AnIgnoredPlayerIsNeverShownAndOnlyChoosesByIdentity) {
   out = shell->output();
   EXPECT_NE(out.find("Flood  (Bus, Noise; flood.instance0)  recording"), std::string::npos) << out;
   EXPECT_EQ(out.find("Alpha"), std::string::npos) << out;
-  titles = ns::dictionaryWithContentsOfFile(std::string(kStore) + "MusicIntData.plist");
+  titles = ns::dictionaryWithContentsOfFile(corvane::kMusicIntDataPath);
   ASSERT_TRUE(titles);
   EXPECT_TRUE(titles->count("Flood"));
 }
 
 TEST(DesktopPlayersShell, WithoutASessionBusSaysSoOnceAndRunsWithNothingPlaying) {
   testsupport::TempDeviceRoot root;
-  testsupport::runCommand("mkdir -p '" + root.host("/var/mobile/Documents/Corvane") + "'");
+  testsupport::runCommand("mkdir -p '" + root.host(corvane::kStoreRoot) + "'");
   Process shell({testsupport::buildDir() + "/bin/SpringBoard", "--players", "--for", "2"},
                 {"DBUS_SESSION_BUS_ADDRESS=unix:path=" + root.host("/no-bus"),
                  "CORVANE_DEVICE_ROOT=" + root.path(), "CORVANE_HEADLESS=1"});

@@ -30,7 +30,8 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
               "; cp -r " + quoted(source + "/tools") + " " + quoted(copy) + "; cp -r " +
               quoted(source + "/app/Resources") + " " + quoted(copy + "/app") + "; cp -r " +
               quoted(build + "/lib") + " " + quoted(copy + "/build") + "; cd " +
-              quoted(build + "/bin") + " && cp SpringBoard corvane-store launchCV Corvane " +
+              quoted(build + "/bin") +
+              " && cp SpringBoard corvane-store corvane-store-layout launchCV Corvane " +
               quoted(copy + "/build/bin") + "; " + quoted(copy + "/tools/install-desktop.sh") +
               " install " + quoted(prefix) + " " + quoted(copy + "/build") + " " + quoted(root) +
               "; rm -rf " + quoted(copy),

@@ -44,8 +44,8 @@ class StoreToolTest : public ::testing::Test {
     ASSERT_TRUE(ns::writeToFile(intMusic, corvane::kIntMusicDataPath));
     ASSERT_TRUE(ns::writeToFile(musicInt, corvane::kMusicIntDataPath));
     ASSERT_TRUE(ns::writeToFile(
-        ns::PlistDictionary{
-            {"MusicNumber", std::to_string(titles.empty() ? 0 : titles.rbegin()->first + 1)}},
+        ns::PlistDictionary{{corvane::kNextSongNumberKey,
+                             std::to_string(titles.empty() ? 0 : titles.rbegin()->first + 1)}},
         corvane::kSaveDataPath));
   }
 
@@ -74,10 +74,12 @@ class StoreToolTest : public ::testing::Test {
   std::string writeWithPlistlib(const std::string& puts, int* status) {
     return python(
         "import plistlib, os, sys\n"
-        "root = sys.argv[1] + '/var/mobile/Documents/Corvane/'\n"
-        "def put(path, value):\n"
-        "    os.makedirs(os.path.dirname(root + path), exist_ok=True)\n"
-        "    with open(root + path, 'wb') as f: plistlib.dump(value, f)\n" +
+        "root = sys.argv[1] + '" +
+            std::string(corvane::kStoreRoot) +
+            "'\n"
+            "def put(path, value):\n"
+            "    os.makedirs(os.path.dirname(root + path), exist_ok=True)\n"
+            "    with open(root + path, 'wb') as f: plistlib.dump(value, f)\n" +
             puts,
         "", status);
   }

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "CorvaneStore/StoreLayout.h"
 #include "Foundation/RunLoop.h"
 
 namespace testsupport {
@@ -89,15 +91,30 @@ std::string runCommand(const std::string& command, int* status) {
 }
 
 std::string storeReadByPlistlib(const std::string& rootPath, const char* day, int* status) {
+  // The file names come from the store's layout: the history files by their
+  // name without ".plist", then the day's.
+  auto names = [](auto&& files, size_t skip) {
+    std::string list;
+    for (std::string file : files) list += "'" + file.substr(skip) + "', ";
+    return list;
+  };
+  const size_t root = std::strlen(corvane::kStoreRoot);
   writeHostFile(rootPath + "/read-store.py",
                 "import json, plistlib, sys\n"
-                "root = sys.argv[1] + '/var/mobile/Documents/Corvane/'\n"
-                "names = ['DateArray', 'SaveData', 'IntMusicData', 'MusicIntData']\n"
-                "out = {n: plistlib.load(open(root + n + '.plist', 'rb')) for n in names}\n"
-                "for n in ['MusicNumber', 'MusicTime', 'MusicAlbum']:\n"
-                "    day = root + 'EverydayData/' + sys.argv[2] + '/'\n"
-                "    out[n] = plistlib.load(open(day + n + '.plist', 'rb'))\n"
-                "print(json.dumps(out, sort_keys=True))\n");
+                "root = sys.argv[1] + '" +
+                    std::string(corvane::kStoreRoot) +
+                    "'\n"
+                    "out = {n[:-6]: plistlib.load(open(root + n, 'rb')) for n in [" +
+                    names(corvane::kHistoryFilePaths, root) +
+                    "]}\n"
+                    "for n in [" +
+                    names(corvane::kDayFileNames, 0) +
+                    "]:\n"
+                    "    day = root + '" +
+                    std::string(corvane::kEverydayDataPath).substr(root) +
+                    "/' + sys.argv[2] + '/'\n"
+                    "    out[n[:-6]] = plistlib.load(open(day + n, 'rb'))\n"
+                    "print(json.dumps(out, sort_keys=True))\n");
   return runCommand("python3 '" + rootPath + "/read-store.py' '" + rootPath + "' " + day + " 2>&1",
                     status);
 }

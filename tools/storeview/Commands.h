@@ -35,6 +35,21 @@ std::string valueText(double value, Measure measure);
 // The app's share text, "%0.1f%%" of the total; 0 when the total is none.
 std::string shareText(double value, double total);
 
+enum class ChartKind { Calendar, Top, Daily };
+
+struct ChartRequest {
+  ChartKind kind = ChartKind::Calendar;
+  TopRequest top;  // the period (top and daily) and the ranking (top)
+  int year = 0;    // calendar
+  std::string out;
+  bool svg = false;
+  double scale = 1.5;  // PNG pixels a point
+};
+
+// Draws the chart and replaces `out` with it whole.
+int writeChart(const ChartRequest& request, const std::vector<RecordedDay>& days, std::FILE* err,
+               Reporter& reporter);
+
 enum class Format { Csv, Json };
 
 int exportDiary(Format format, Period period, const std::vector<RecordedDay>& days, std::FILE* out,

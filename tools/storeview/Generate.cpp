@@ -293,7 +293,7 @@ int generateStore(const GenerateRequest& request, std::FILE* out, std::FILE* err
     intMusic[song] = catalogue.titles[static_cast<size_t>(n)];
     musicInt[catalogue.titles[static_cast<size_t>(n)]] = song;
   }
-  ns::PlistDictionary save{{"MusicNumber", ns::stringWithFormat("%d", numbered)}};
+  ns::PlistDictionary save{{kNextSongNumberKey, ns::stringWithFormat("%d", numbered)}};
   if (!writer.write(save, kSaveDataPath) || !writer.write(intMusic, kIntMusicDataPath) ||
       !writer.write(musicInt, kMusicIntDataPath) || !writer.write(dayList, kDateArrayPath))
     return 1;

@@ -35,7 +35,7 @@ int showStore(std::FILE* out, std::FILE* err) {
     return 1;
   }
   std::fprintf(out, "  %zu titles numbered, next song number %s\n", titles->size(),
-               oneLine(text(save, "MusicNumber", "?")).c_str());
+               oneLine(text(save, kNextSongNumberKey, "?")).c_str());
 
   using Align = Table::Align;
   for (const RecordedDay& day : *days) {

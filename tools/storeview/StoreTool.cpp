@@ -2,17 +2,25 @@
 // exit status 2 for anything it does not understand.
 #include "StoreTool.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 
+#include "Charts.h"
 #include "Commands.h"
 #include "CorvaneStore/StoreLayout.h"
 #include "Foundation/TextValue.h"
+#include "Report.h"
 
 namespace corvane::storetool {
 
@@ -33,6 +41,9 @@ constexpr const char* kUsage =
     "  show            print every recorded day with its songs (the default)\n"
     "  top             rank the songs (or records) of a period\n"
     "  export          one row per day and song, as CSV or JSON\n"
+    "  report          a year in review as one HTML page\n"
+    "  chart           draw a year's calendar, a top list or the time per day\n"
+    "                  as PNG or SVG\n"
     "  generate        write a made-up history into an empty store\n"
     "  help [COMMAND]  print this text, or what one command takes\n"
     "\n"
@@ -67,6 +78,24 @@ const std::vector<CommandHelp>& commandHelp() {
                   "  --by time|plays     what ranks (default time)\n"
                   "  --group song|record rank songs or artist-album records (default song)\n"
                   "  --limit N           rows shown (default 20, 0 for all)\n"},
+      {"chart",
+       std::string("usage: corvane-store chart calendar|top|daily [OPTIONS] --out FILE\n"
+                   "Draws a chart of the store to FILE, PNG or SVG by its extension\n"
+                   "(.png or .svg):\n"
+                   "  calendar  one square a day of a year, shaded by minutes listened on a\n"
+                   "            log scale; days not recorded are outlined only\n"
+                   "  top       the top songs (or records) of a period as bars\n"
+                   "  daily     minutes per day (per week, month or year for long periods)\n"
+                   "\n"
+                   "Options:\n"
+                   "  --out FILE          the picture to write (required)\n"
+                   "  --year YYYY         calendar: the year (default: the year of the day\n"
+                   "                      list's last entry)\n") +
+           kPeriodOptions +
+           "  --by time|plays     top: what ranks (default time)\n"
+           "  --group song|record top: songs or artist-album records (default song)\n"
+           "  --limit N           top: rows shown (default 20, 0 for all)\n"
+           "  --scale N           PNG pixels a point, 1 to 4 (default 1.5)\n"},
       {"export",
        "usage: corvane-store export [OPTIONS]\n"
        "Writes one row per day and song to standard output: day, song, title,\n"
@@ -81,6 +110,16 @@ const std::vector<CommandHelp>& commandHelp() {
        "gets a leading ' so that a spreadsheet shows it rather than runs it as a\n"
        "formula; counters that are not finite, negative or above 2147483647\n"
        "are written as 0, as the app counts them.\n"},
+      {"report",
+       "usage: corvane-store report --year YYYY [--out FILE]\n"
+       "Writes a year in review as one self-contained HTML page (no script, no\n"
+       "network): the totals, the calendar, the longest streak, the most repeated\n"
+       "song of a day and the top songs and records by time and by plays.\n"
+       "\n"
+       "Options:\n"
+       "  --year YYYY         the year\n"
+       "  --out FILE          write FILE (replaced whole once the page is done)\n"
+       "                      rather than standard output\n"},
       {"generate",
        "usage: corvane-store generate [OPTIONS]\n"
        "Writes a made-up history into an empty store (for trying the app and\n"
@@ -241,6 +280,111 @@ std::optional<std::vector<RecordedDay>> openStore(Reporter& reporter, std::FILE*
   return days;
 }
 
+// Writes a file beside FILE and renames it over FILE once complete, so a
+// failed run leaves FILE as it was.
+int writeFileWhole(const std::string& file, std::FILE* err,
+                   const std::function<int(std::FILE*)>& write) {
+  const std::string partial = file + ".partial-" + std::to_string(getpid());
+  std::FILE* f = std::fopen(partial.c_str(), "wx");
+  if (!f) {
+    std::fprintf(err, "corvane-store: cannot write %s: %s\n", partial.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  int status = write(f);
+  if (std::fclose(f) != 0 && status == 0) {
+    std::fprintf(err, "corvane-store: cannot write the output\n");
+    status = 1;
+  }
+  if (status == 0 && std::rename(partial.c_str(), file.c_str()) != 0) {
+    std::fprintf(err, "corvane-store: cannot replace %s: %s\n", file.c_str(), std::strerror(errno));
+    status = 1;
+  }
+  if (status != 0) std::remove(partial.c_str());
+  return status;
+}
+
+// The period and ranking options `top` and `chart` share, checked before
+// any reading.
+TopRequest topRequest(const Options& options) {
+  checkPeriod(options);
+  TopRequest request;
+  request.by = choice<Measure>(options, "by", {{"time", Measure::Time}, {"plays", Measure::Plays}},
+                               Measure::Time);
+  request.group = choice<Group>(options, "group",
+                                {{"song", Group::Song}, {"record", Group::Record}}, Group::Song);
+  if (options.value("limit"))
+    request.limit = static_cast<size_t>(numberOption(options, "limit", 0, INT32_MAX));
+  if (options.value("last")) period(options, {}, 0);  // checks the word
+  return request;
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+      return false;
+  return true;
+}
+
+// Today by the local clock, for the period of a store with no day yet.
+int32_t today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return *parseDay(ns::stringWithFormat("%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                                        local.tm_mday));
+}
+
+int runChart(const std::vector<std::string>& args, std::FILE* err) {
+  const std::string kind = args.size() > 1 ? args[1] : "";
+  ChartRequest request;
+  if (kind == "calendar")
+    request.kind = ChartKind::Calendar;
+  else if (kind == "top")
+    request.kind = ChartKind::Top;
+  else if (kind == "daily")
+    request.kind = ChartKind::Daily;
+  else if (kind.empty())
+    throw UsageError("chart needs a kind: calendar, top or daily" + helpHint("chart"));
+  else
+    throw UsageError("unknown chart '" + kind + "': calendar, top or daily" + helpHint("chart"));
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  const std::string name = "chart " + kind;
+  Options options =
+      request.kind == ChartKind::Calendar ? parseOptions(name, rest, {"year", "out", "scale"}, {})
+      : request.kind == ChartKind::Top
+          ? parseOptions(name, rest, {"from", "to", "last", "by", "group", "limit", "out", "scale"},
+                         {})
+          : parseOptions(name, rest, {"from", "to", "last", "out", "scale"}, {});
+  if (request.kind != ChartKind::Calendar) request.top = topRequest(options);
+  if (options.value("year"))
+    request.year = static_cast<int>(numberOption(options, "year", 1, 9999));
+  if (options.value("scale"))
+    request.scale = static_cast<double>(numberOption(options, "scale", 1, 4));
+  if (!options.value("out")) throw UsageError(name + " needs --out FILE (.png or .svg)");
+  request.out = *options.value("out");
+  request.svg = endsWith(request.out, ".svg");
+  if (!request.svg && !endsWith(request.out, ".png"))
+    throw UsageError("--out '" + request.out + "' names neither a .png nor a .svg file");
+
+  Reporter reporter(err);
+  int32_t lastListed = 0;
+  auto days = openStore(reporter, err, &lastListed);
+  if (!days) return 1;
+  // An empty store still gets its picture, which says so.
+  if (days->empty()) lastListed = today();
+  if (!options.value("year")) request.year = yearOf(lastListed);
+  if (request.kind != ChartKind::Calendar) {
+    if (days->empty() && !(options.value("from") && options.value("to")) && !options.value("last"))
+      request.top.period = {options.value("from") ? dayOption(options, "from") : lastListed,
+                            options.value("to") ? dayOption(options, "to") : lastListed};
+    else
+      request.top.period = period(options, *days, lastListed);
+  }
+  return writeChart(request, *days, err, reporter);
+}
+
 int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   const std::string command = args.empty() ? "show" : args[0];
   if (isHelpOption(command)) return printHelp(kUsage, out, err);
@@ -260,18 +404,11 @@ int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
     int status = showStore(out, err);
     return std::max(status, finishOutput(out, err));
   }
+  if (command == "chart") return runChart(args, err);
   if (command == "top") {
     Options options =
         parseOptions(command, args, {"from", "to", "last", "by", "group", "limit"}, {});
-    checkPeriod(options);
-    TopRequest request;
-    request.by = choice<Measure>(
-        options, "by", {{"time", Measure::Time}, {"plays", Measure::Plays}}, Measure::Time);
-    request.group = choice<Group>(options, "group",
-                                  {{"song", Group::Song}, {"record", Group::Record}}, Group::Song);
-    if (options.value("limit"))
-      request.limit = static_cast<size_t>(numberOption(options, "limit", 0, INT32_MAX));
-    if (options.value("last")) period(options, {}, 0);  // checks the word before any reading
+    TopRequest request = topRequest(options);
     Reporter reporter(err);
     int32_t lastListed = 0;
     auto days = openStore(reporter, err, &lastListed);
@@ -296,6 +433,24 @@ int runCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* 
                options.value("to") ? dayOption(options, "to") : INT32_MAX};
     int status = exportDiary(format, all, *days, out, reporter);
     return std::max(status, finishOutput(out, err));
+  }
+  if (command == "report") {
+    Options options = parseOptions(command, args, {"year", "out"}, {});
+    if (!options.value("year")) throw UsageError("report needs --year YYYY" + helpHint(command));
+    const int year = static_cast<int>(numberOption(options, "year", 1, 9999));
+    const std::string* file = options.value("out");
+    if (file && file->empty()) throw UsageError("--out needs a file name");
+    Reporter reporter(err);
+    auto days = openStore(reporter, err);
+    if (!days) return 1;
+    if (!file) {
+      int status = writeReport(year, *days, out, reporter);
+      return std::max(status, finishOutput(out, err));
+    }
+    return writeFileWhole(*file, err, [&](std::FILE* f) {
+      int status = writeReport(year, *days, f, reporter);
+      return std::max(status, finishOutput(f, err));
+    });
   }
   if (command == "generate") {
     Options options = parseOptions(command, args, {"days", "titles", "seed", "start"}, {"force"});

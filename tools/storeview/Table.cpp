@@ -77,6 +77,21 @@ size_t displayWidth(const std::string& text) {
   return width;
 }
 
+std::string validUtf8(const std::string& text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t start = i;
+    const char32_t c = nextCodePoint(text, i);
+    const bool replaced = c == 0xFFFD && !(i - start == 3 && text.compare(start, 3, "\uFFFD") == 0);
+    if (replaced)
+      valid += "\uFFFD";
+    else
+      valid.append(text, start, i - start);
+  }
+  return valid;
+}
+
 std::string oneLine(const std::string& text) {
   std::string line;
   line.reserve(text.size());

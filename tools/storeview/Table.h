@@ -12,6 +12,9 @@ namespace corvane::storetool {
 // Columns a terminal gives the text. Bytes that are not UTF-8 count one each.
 size_t displayWidth(const std::string& text);
 
+// The text with each byte that is not UTF-8 replaced by U+FFFD.
+std::string validUtf8(const std::string& text);
+
 // Line breaks, tabs and other control characters become spaces.
 std::string oneLine(const std::string& text);
 

@@ -40,6 +40,9 @@ namespace corvane {
 // a day's folder; text from outside is checked with this first.
 bool isDayKey(std::string_view text);
 
+// SaveData.plist's one key: the song number the next new title gets.
+constexpr const char* kNextSongNumberKey = "MusicNumber";
+
 // "%d" of a number: how song numbers and counters are written.
 std::string numberText(int32_t n);
 
