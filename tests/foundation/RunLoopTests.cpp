@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +137,59 @@ TEST(RunLoop, AWatchedDescriptorWakesTheWaitingLoopAndMayBeUnwatchedFromItsCallb
   close(fds[1]);
 }
 
+TEST(RunLoop, SIGTERMAndSIGINTStopTheWaitingLoopAfterTheTaskThatRanAndThenAreAsBefore) {
+  RunLoop& loop = RunLoop::main();
+  loop.reset();
+  loop.useRealClock();
+  struct sigaction before {};
+  sigaction(SIGTERM, nullptr, &before);
+  // Nothing else is due for an hour: only the signal's pipe can end a wait.
+  bool hourRan = false;
+  auto hour = loop.performAfter(3600, [&] { hourRan = true; });
+  for (int signal : {SIGTERM, SIGINT}) {
+    StopOnSignals stopSignals;  // each scope catches one more of each
+    bool finished = false;
+    loop.performAfter(0, [&] {
+      raise(signal);
+      finished = true;  // the task that was running when it came ends
+    });
+    loop.run();
+    EXPECT_TRUE(finished) << signal;
+  }
+  {
+    // One that came before the loop ran stops it at its first wait.
+    StopOnSignals stopSignals;
+    raise(SIGTERM);
+    loop.run();
+  }
+  {
+    // Beside an event source without a descriptor: within its slice.
+    StopOnSignals stopSignals;
+    std::vector<double> waits;
+    loop.setEventSource([&](double maxWait) {
+      waits.push_back(maxWait);
+      if (waits.size() == 1) raise(SIGINT);
+    });
+    loop.run();
+    loop.setEventSource(nullptr);
+    EXPECT_EQ(waits, std::vector<double>{0.5});
+  }
+  EXPECT_FALSE(hourRan);
+  loop.cancel(hour);
+  // The handlers are back, and a signal nobody took is gone with its scope.
+  struct sigaction after {};
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+  {
+    StopOnSignals stopSignals;
+    raise(SIGTERM);
+  }
+  StopOnSignals stopSignals;
+  double start = loop.uptime();
+  loop.runFor(0.05);
+  EXPECT_GE(loop.uptime() - start, 0.05);
+}
+
 namespace {
 // The system's clocks with a wall clock the test can step.
 constexpr double kMidday = 1894708800;  // 2030-01-15 12:00:00 UTC
@@ -166,10 +220,10 @@ TEST(RunLoop, WallClockStepsAndTimeZoneChangesNeitherStallNorBurstARealClockLoop
     days.push_back(currentDayKey());
   });
   bool delayedRan = false;
-  loop.performAfter(0.12, [&] { clock.offset -= 60; });          // back a minute
+  loop.performAfter(0.12, [&] { clock.offset -= 60; });  // back a minute
   // Forward to midday UTC of 2030-01-15.
   loop.performAfter(0.27, [&] { clock.offset = kMidday - clock.ClockSource::wallTime(); });
-  loop.performAfter(0.42, [&] { setenv("TZ", "XYZ-14", 1); });   // another zone
+  loop.performAfter(0.42, [&] { setenv("TZ", "XYZ-14", 1); });  // another zone
   loop.performAfter(0.5, [&] { delayedRan = true; });
   loop.runFor(0.6);
   timer->invalidate();

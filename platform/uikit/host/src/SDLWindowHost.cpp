@@ -91,6 +91,9 @@ class WindowSession {
   bool open(std::string* error) {
     // The first click on a window that is not focused is a touch too.
     sdl_.SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // SIGINT and SIGTERM are the run loop's (StopOnSignals): SDL's handler
+    // would only queue a quit that a loop blocked in poll never sees.
+    sdl_.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (sdl_.InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
     if (windowScale_ <= 0) windowScale_ = displayScale();
     CGRect screen = UIScreen::mainScreen()->bounds();
