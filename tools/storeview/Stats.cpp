@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "CorvaneStore/StoreLayout.h"
+#include "Foundation/FileSystem.h"
 #include "Foundation/TextValue.h"
 
 namespace corvane::storetool {
@@ -49,9 +50,14 @@ PeriodStats gatherStats(Period period, const std::vector<RecordedDay>& days, Sta
   const bool perSong = wanted.songs || wanted.records || wanted.plays;
   for (const RecordedDay& d : days) {
     if (d.day < period.from || d.day > period.to) continue;
-    ++stats.recordedDays;
-    double& daySeconds = stats.daySeconds[d.day];
     auto seconds = readDictionary(musicTimePath(d.key), reporter);
+    // A listed day whose seconds file is gone has lost its record: it is
+    // not recorded (the app too finds no data for it), rather than a day
+    // known to be silent. A damaged file still says the day was recorded.
+    const bool recorded = seconds || ns::fileExistsAtPath(musicTimePath(d.key));
+    double lost = 0;
+    if (recorded) ++stats.recordedDays;
+    double& daySeconds = recorded ? stats.daySeconds[d.day] : lost;
     std::optional<ns::PlistDictionary> plays, albums;
     if (wanted.plays) plays = readDictionary(musicNumberPath(d.key), reporter);
     if (wanted.records) albums = readDictionary(musicAlbumPath(d.key), reporter);

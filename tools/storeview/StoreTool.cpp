@@ -168,8 +168,9 @@ struct Options {
   }
 };
 
+// Help is by command: "chart top" points at the help on "chart".
 std::string helpHint(const std::string& command) {
-  return " (see 'corvane-store help " + command + "')";
+  return " (see 'corvane-store help " + command.substr(0, command.find(' ')) + "')";
 }
 
 // Options of one command: "--name value", "--name=value" or a flag.
@@ -360,8 +361,13 @@ int runChart(const std::vector<std::string>& args, std::FILE* err) {
   if (request.kind != ChartKind::Calendar) request.top = topRequest(options);
   if (options.value("year"))
     request.year = static_cast<int>(numberOption(options, "year", 1, 9999));
-  if (options.value("scale"))
-    request.scale = static_cast<double>(numberOption(options, "scale", 1, 4));
+  if (const std::string* text = options.value("scale")) {
+    // Any number in range, so the default 1.5 can also be asked for.
+    char* end = nullptr;
+    request.scale = text->empty() ? 0 : std::strtod(text->c_str(), &end);
+    if (!end || *end || !(request.scale >= 1 && request.scale <= 4))
+      throw UsageError("--scale '" + *text + "' is not a number from 1 to 4");
+  }
   if (!options.value("out")) throw UsageError(name + " needs --out FILE (.png or .svg)");
   request.out = *options.value("out");
   request.svg = endsWith(request.out, ".svg");
