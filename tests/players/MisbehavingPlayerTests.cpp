@@ -17,7 +17,7 @@
 
 namespace {
 
-using springboard::NowPlayingSource;
+using springboard::NowPlayingCenter;
 using Properties = std::map<std::string, sdbus::Variant>;
 
 constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
@@ -98,10 +98,10 @@ class MisbehavingPlayer : public testing::Test {
     ASSERT_TRUE(bus->running()) << "dbus-daemon did not start";
     ns::RunLoop::main().reset();
     ns::RunLoop::main().useRealClock();
-    NowPlayingSource::shared().reset();
+    NowPlayingCenter::shared().reset();
   }
-  void TearDown() override { NowPlayingSource::shared().reset(); }
-  const springboard::NowPlayingState& shown() { return NowPlayingSource::shared().current(); }
+  void TearDown() override { NowPlayingCenter::shared().reset(); }
+  const springboard::NowPlayingState& shown() { return NowPlayingCenter::shared().current(); }
 
   std::unique_ptr<playerstest::PrivateBus> bus;
 };
@@ -113,9 +113,9 @@ TEST_F(MisbehavingPlayer, ItsValuesAreShownSensiblyAndNothingOfItBreaksTheShell)
                    {"xesam:artist", sdbus::Variant(std::string("Solo"))},
                    {"xesam:album", sdbus::Variant(int32_t{7})}};
   fake.positionUs = 2'500'000;
-  springboard::DesktopPlayers players;
+  springboard::DesktopPlayers players(bus->address());
   std::string error;
-  ASSERT_TRUE(players.start(bus->address(), &error)) << error;
+  ASSERT_TRUE(players.start(&error)) << error;
   fake.appear();
   ASSERT_TRUE(runUntil([&] { return shown().title.has_value(); }));
   EXPECT_EQ(players.chosenPlayer(), "org.mpris.MediaPlayer2.fake");
@@ -158,9 +158,17 @@ TEST_F(MisbehavingPlayer, ItsValuesAreShownSensiblyAndNothingOfItBreaksTheShell)
   // Nothing plays: nothing is planned, the loop just waits on the bus.
   EXPECT_TRUE(std::isinf(ns::RunLoop::main().nextTaskTime()));
 
-  // The bus goes: said once, and the shell carries on.
+  // Stopped, it plans nothing and shows nothing; started again, it finds the player.
   fake.appear();
   ASSERT_TRUE(runUntil([&] { return shown().title == "Back"; }));
+  players.stop();
+  EXPECT_EQ(shown(), springboard::NowPlayingState{});
+  EXPECT_TRUE(players.players().empty());
+  EXPECT_TRUE(std::isinf(ns::RunLoop::main().nextTaskTime()));
+  ASSERT_TRUE(players.start(&error)) << error;
+  ASSERT_TRUE(runUntil([&] { return shown().title == "Back"; }));
+
+  // The bus goes: said once, and the shell carries on.
   testing::internal::CaptureStderr();
   bus->stop();
   bool cleared = runUntil([&] { return !shown().title; });
@@ -172,20 +180,21 @@ TEST_F(MisbehavingPlayer, ItsValuesAreShownSensiblyAndNothingOfItBreaksTheShell)
 
 TEST(DesktopPlayers, AMissingBusIsAClearErrorAndNothingPlays) {
   testsupport::TempDeviceRoot root;
-  NowPlayingSource::shared().reset();
+  NowPlayingCenter::shared().reset();
   // As the shell connects: to the session bus its environment names.
   const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   std::string previous = saved ? saved : "";
   setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root.host("/no-bus")).c_str(), 1);
   springboard::DesktopPlayers players;
   std::string error;
-  EXPECT_FALSE(players.start("", &error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(players.start(&error));
+  EXPECT_EQ(error.rfind("no session bus (at unix:path=" + root.host("/no-bus") + "; ", 0), 0u)
+      << error;
   if (saved)
     setenv("DBUS_SESSION_BUS_ADDRESS", previous.c_str(), 1);
   else
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
-  EXPECT_EQ(NowPlayingSource::shared().current(), springboard::NowPlayingState{});
+  EXPECT_EQ(NowPlayingCenter::shared().current(), springboard::NowPlayingState{});
 }
 
 }  // namespace

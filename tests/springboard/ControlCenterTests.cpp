@@ -3,13 +3,14 @@
 
 #include "Foundation/NSString.h"
 #include "SpringBoard/ControlCenter.h"
+#include "SpringBoard/NowPlayingFeed.h"
 #include "SpringBoard/SpringBoard.h"
 #include "TestSupport.h"
 
 namespace {
 
 using springboard::FeedEntry;
-using springboard::NowPlayingSource;
+using springboard::NowPlayingCenter;
 
 objc::id field(objc::id object, const char* name) {
   return objc::object_getIvar(object, objc::class_getInstanceVariable(object->getClass(), name));
@@ -22,7 +23,7 @@ const std::string* text(objc::id view, const char* name) {
 class ControlCenter : public testing::Test {
  protected:
   void TearDown() override {
-    NowPlayingSource::shared().reset();
+    NowPlayingCenter::shared().reset();
     objc::objc_msgSend(controlCenter, "dismissAnimated:", SBBoolArgument(false));
   }
   testsupport::VirtualClock clock;
@@ -65,9 +66,9 @@ TEST_F(ControlCenter, TheNowPlayingFieldsFollowTheFeed) {
   MPUNowPlayingController* controller = controlCenter->mediaSection()->nowPlayingController();
   int stops = controller->stopCount();
 
-  NowPlayingSource::shared().play({FeedEntry{1, {"T", "A", "R", 250.5f, true}},
-                                   FeedEntry{3, {"U", std::nullopt, "S", 0, false}}},
-                                  ns::RunLoop::main().now());
+  springboard::FeedSource feed({FeedEntry{1, {"T", "A", "R", 250.5f, true}},
+                                FeedEntry{3, {"U", std::nullopt, "S", 0, false}}});
+  ASSERT_TRUE(feed.start(nullptr));
   // Title, album, artist, position and playing as the fields hold them.
   auto shown = [&] {
     std::string out;

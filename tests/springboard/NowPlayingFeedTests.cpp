@@ -8,7 +8,7 @@
 namespace {
 
 using springboard::FeedEntry;
-using springboard::NowPlayingSource;
+using springboard::NowPlayingCenter;
 using springboard::NowPlayingState;
 using springboard::parseFeed;
 
@@ -49,25 +49,31 @@ TEST(NowPlayingFeed, AnUnreadableLineIsNamed) {
   }
 }
 
-TEST(NowPlayingSource, PlaysTheFeedOnTheClockAheadOfTimersDueAtTheSameTime) {
+TEST(FeedSource, PlaysTheFeedOnTheClockAheadOfTimersDueAtTheSameTimeUntilStopped) {
   testsupport::VirtualClock clock;
-  NowPlayingSource& source = NowPlayingSource::shared();
+  NowPlayingCenter& center = NowPlayingCenter::shared();
   double origin = ns::RunLoop::main().now();
   std::vector<std::string> told;
-  int token = source.addObserver(
+  int token = center.addObserver(
       [&](const NowPlayingState& state) { told.push_back(state.title.value_or("-")); });
-  source.play({FeedEntry{0, {"T", {}, {}, 1, true}}, FeedEntry{2, {"U", {}, {}, 1, true}}}, origin);
-  EXPECT_EQ(source.current().title, "T");
+  springboard::FeedSource source({FeedEntry{0, {"T", {}, {}, 1, true}},
+                                  FeedEntry{2, {"U", {}, {}, 1, true}},
+                                  FeedEntry{5, {"V", {}, {}, 1, true}}});
+  ASSERT_TRUE(source.start(nullptr));
+  EXPECT_EQ(center.current().title, "T");
   // A reader due at the time of a change, scheduled after the feed started
   // (as every timer of the shell is), sees the new state.
   std::optional<std::string> seenAtTwo;
-  ns::RunLoop::main().schedule(origin + 2, [&] { seenAtTwo = source.current().title; });
+  ns::RunLoop::main().schedule(origin + 2, [&] { seenAtTwo = center.current().title; });
   clock.advance(2);
   EXPECT_EQ(seenAtTwo, "U");
-  EXPECT_EQ(told, (std::vector<std::string>{"-", "T", "U"}));
-  source.removeObserver(token);
-  source.reset();
-  EXPECT_EQ(source.current(), NowPlayingState{});
+  // Stopped, what it has not played yet never comes.
+  source.stop();
+  EXPECT_EQ(center.current(), NowPlayingState{});
+  clock.advance(5);
+  source.stop();
+  EXPECT_EQ(told, (std::vector<std::string>{"-", "T", "U", "-"}));
+  center.removeObserver(token);
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // The SpringBoard program's command line and its start.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
+#include "Foundation/RunLoop.h"
+#include "SpringBoard/NowPlayingCenter.h"
+#include "SpringBoard/NowPlayingSource.h"
 #include "SpringBoard/Shell.h"
 #include "TestSupport.h"
 
@@ -55,6 +59,92 @@ TEST(ShellOptions, AStartTheClocksSkipIsRefusedNotShifted) {
   else
     unsetenv("TZ");
   tzset();
+}
+
+// A source a test adds: what the shell made, started and stopped.
+struct DoubleLog {
+  std::string value;
+  std::vector<std::string> only;
+  std::vector<double> starts;
+  int stops = 0;
+};
+
+class DoubleSource : public springboard::NowPlayingSource {
+ public:
+  explicit DoubleSource(DoubleLog* log) : log_(log) {}
+  bool start(std::string*) override {
+    log_->starts.push_back(ns::RunLoop::main().now());
+    springboard::NowPlayingCenter::shared().set({"Double", {}, {}, 0, true});
+    return true;
+  }
+  void stop() override {
+    ++log_->stops;
+    springboard::NowPlayingCenter::shared().reset();
+  }
+
+ private:
+  DoubleLog* log_;
+};
+
+springboard::NowPlayingSourceKind kindFor(const char* option) {
+  springboard::NowPlayingSourceKind kind;
+  kind.option = option;
+  return kind;
+}
+
+DoubleLog* addDouble() {
+  static DoubleLog log;
+  static bool added = [] {
+    springboard::NowPlayingSourceKind kind = kindFor("--double");
+    kind.valueName = "NAME";
+    kind.synopsis = "--double NAME";
+    kind.help = "  --double NAME   a test's source\n";
+    kind.takesPlayerNames = true;
+    kind.make = [](const springboard::NowPlayingSourceOptions& options,
+                   std::string*) -> std::unique_ptr<springboard::NowPlayingSource> {
+      log.value = options.value;
+      log.only = options.only;
+      return std::make_unique<DoubleSource>(&log);
+    };
+    return springboard::addNowPlayingSourceKind(kind);
+  }();
+  EXPECT_TRUE(added);
+  return &log;
+}
+
+TEST(NowPlayingSources, AnAddedSourceIsChosenByItsOptionAloneAndRunsFromStartToTheEnd) {
+  DoubleLog* log = addDouble();
+  EXPECT_FALSE(springboard::addNowPlayingSourceKind(kindFor("--double")));
+  EXPECT_FALSE(springboard::addNowPlayingSourceKind(kindFor("--feed")));
+  EXPECT_NE(springboard::shellUsage().find(
+                "[--feed FILE | --players [--only NAMES] [--ignore NAMES] | --double NAME]"),
+            std::string::npos);
+
+  ShellOptions options;
+  std::string error;
+  EXPECT_FALSE(parse({"--feed", "f.jsonl", "--double", "a"}, &options, &error));
+  EXPECT_EQ(error, "--double and --feed are two sources of what plays: give one");
+  EXPECT_FALSE(parse({"--double"}, &options, &error));
+  EXPECT_EQ(error, "--double needs a value");
+  ASSERT_TRUE(parse({"--double", "a", "--only", "x", "--virtual", "--for", "30"}, &options, &error))
+      << error;
+  EXPECT_EQ(options.source, "--double");
+  EXPECT_EQ(options.sourceValue, "a");
+
+  testsupport::TempDeviceRoot root;
+  testsupport::VirtualClock clock;
+  const double origin = ns::RunLoop::main().now();
+  char name[] = "SpringBoard";
+  char* argv[] = {name, nullptr};
+  struct sigaction children {};
+  sigaction(SIGCHLD, nullptr, &children);  // the shell leaves its children unwaited
+  EXPECT_EQ(springboard::runShell(options, 1, argv), 0);
+  sigaction(SIGCHLD, &children, nullptr);
+  EXPECT_EQ(log->value, "a");
+  EXPECT_EQ(log->only, std::vector<std::string>{"x"});
+  EXPECT_EQ(log->starts, std::vector<double>{origin});
+  EXPECT_EQ(log->stops, 1);
+  EXPECT_EQ(springboard::NowPlayingCenter::shared().current(), springboard::NowPlayingState{});
 }
 
 class ShellProgram : public testing::Test {

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (options.help) {
-    std::fputs(springboard::shellUsage(), stdout);
+    std::fputs(springboard::shellUsage().c_str(), stdout);
     return 0;
   }
   return springboard::runShell(options, argc, argv);

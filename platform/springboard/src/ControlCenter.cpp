@@ -142,12 +142,12 @@ void MPUNowPlayingController::setupClass(objc::Class* cls) {
 OBJC_CLASS_IMPL(MPUNowPlayingController, objc::Object, &MPUNowPlayingController::setupClass)
 
 MPUNowPlayingController::MPUNowPlayingController() {
-  observer_ = springboard::NowPlayingSource::shared().addObserver(
+  observer_ = springboard::NowPlayingCenter::shared().addObserver(
       [this](const springboard::NowPlayingState&) { sourceDidChange(); });
 }
 
 MPUNowPlayingController::~MPUNowPlayingController() {
-  springboard::NowPlayingSource::shared().removeObserver(observer_);
+  springboard::NowPlayingCenter::shared().removeObserver(observer_);
 }
 
 void MPUNowPlayingController::setNowPlayingView(SBCCNowPlayingView* view) {
@@ -158,13 +158,13 @@ void MPUNowPlayingController::setNowPlayingView(SBCCNowPlayingView* view) {
 void MPUNowPlayingController::sourceDidChange() {
   objc::objc_msgSend(this, "_stopUpdatingTimeInformation");
   if (SBCCNowPlayingView* view = view_.get())
-    view->trackInformationView()->showTrack(springboard::NowPlayingSource::shared().current());
+    view->trackInformationView()->showTrack(springboard::NowPlayingCenter::shared().current());
   objc::objc_msgSend(this, "_startUpdatingTimeInformation");
 }
 
 void MPUNowPlayingController::startUpdatingTimeInformation() {
   updatingTimeInformation_ = true;
-  const springboard::NowPlayingState& state = springboard::NowPlayingSource::shared().current();
+  const springboard::NowPlayingState& state = springboard::NowPlayingCenter::shared().current();
   if (SBCCNowPlayingView* view = view_.get())
     view->timeInformationView()->showTime(state.position, state.playing);
 }

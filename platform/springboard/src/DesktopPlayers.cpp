@@ -7,9 +7,11 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <map>
 
+#include "Foundation/NSDate.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/TextValue.h"
 
@@ -644,7 +646,7 @@ struct DesktopPlayers::Impl {
       if (c) readPosition(*c);
     }
     NowPlayingState state = shownState(c ? &c->model : nullptr, now);
-    if (!(state == NowPlayingSource::shared().current())) NowPlayingSource::shared().set(state);
+    if (!(state == NowPlayingCenter::shared().current())) NowPlayingCenter::shared().set(state);
 
     if (changeTask) loop.cancel(changeTask);
     changeTask = 0;
@@ -670,11 +672,110 @@ struct DesktopPlayers::Impl {
   }
 };
 
-DesktopPlayers::DesktopPlayers() : impl_(std::make_unique<Impl>()) {}
-DesktopPlayers::~DesktopPlayers() = default;
+namespace {
 
-bool DesktopPlayers::start(const std::string& address, std::string* error) {
-  return impl_->start(address, error);
+// One line for every song the controls change to, and when it pauses or
+// plays again, saying whether the recorder counts it: it counts what plays,
+// and never a stream (a title that is an "http:" address, with no album).
+void printSongLine(const NowPlayingState& state, const std::string& busName) {
+  std::string when = ns::formatDate(ns::RunLoop::main().now(), "yyyy-MM-dd HH:mm:ss");
+  if (!state.title) {
+    std::printf("%s  nothing playing\n", when.c_str());
+  } else {
+    std::string player = busName;
+    player.erase(0, std::min(player.size(), std::char_traits<char>::length(kPlayerPrefix)));
+    const bool stream =
+        !state.album && state.title->size() >= 6 && state.title->compare(0, 5, "http:") == 0;
+    const char* recording = stream           ? "a stream, not recorded"
+                            : !state.playing ? "paused, not recorded"
+                                             : "recording";
+    std::printf("%s  %s  (%s, %s; %s)  %s\n", when.c_str(), state.title->c_str(),
+                state.artist.value_or("no artist").c_str(),
+                state.album.value_or("no album").c_str(), player.c_str(), recording);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+DesktopPlayers::DesktopPlayers(std::string address)
+    : impl_(std::make_unique<Impl>()), address_(std::move(address)) {}
+
+DesktopPlayers::~DesktopPlayers() {
+  stop();
+}
+
+bool DesktopPlayers::start(std::string* error) {
+  stop();
+  if (printsSongs_) {
+    auto last = std::make_shared<NowPlayingState>();
+    songObserver_ = NowPlayingCenter::shared().addObserver([this, last](const NowPlayingState& s) {
+      if (s.title == last->title && s.album == last->album && s.artist == last->artist &&
+          s.playing == last->playing)
+        return;
+      *last = s;
+      printSongLine(s, impl_->chosen);
+    });
+  }
+  std::string why;
+  if (impl_->start(address_, &why)) return true;
+  stop();
+  if (error) {
+    // Where it was looked for, as the bus library looks.
+    std::string where;
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!address_.empty())
+      where = "at " + address_;
+    else if (address)
+      where = std::string("at ") + address;
+    else if (runtime)
+      where = std::string("at ") + runtime + "/bus";
+    else
+      where = "neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR is set";
+    *error = "no session bus (" + where + "; " + why +
+             "): the desktop's players cannot be followed; nothing is playing";
+  }
+  return false;
+}
+
+void DesktopPlayers::stop() {
+  impl_->stop();
+  impl_->chosen.clear();
+  if (songObserver_) NowPlayingCenter::shared().removeObserver(songObserver_);
+  songObserver_ = 0;
+  if (!(NowPlayingCenter::shared().current() == NowPlayingState{}))
+    NowPlayingCenter::shared().reset();
+}
+
+NowPlayingSourceKind DesktopPlayers::kind() {
+  NowPlayingSourceKind kind;
+  kind.option = "--players";
+  kind.synopsis = "--players [--only NAMES] [--ignore NAMES]";
+  kind.help = R"(  --players       follow the desktop's music players on the D-Bus session
+                  bus, on the real clock, printing a line per song change
+                  that says whether it is being recorded
+  --only NAMES    follow only these players (comma-separated)
+  --ignore NAMES  never follow these players (comma-separated)
+                  A NAME matches a player's bus name after
+                  "org.mpris.MediaPlayer2." (an instance suffix such as
+                  ".instance1234" included, by prefix) or its Identity,
+                  case-insensitively. An ignored player is as if it did
+                  not exist.
+)";
+  kind.notes = R"(Of several players the controls show the one that most recently started
+playing among those playing now; when none plays, the one that played last.
+)";
+  kind.realWorld = "real players";
+  kind.takesPlayerNames = true;
+  kind.make = [](const NowPlayingSourceOptions& options,
+                 std::string*) -> std::unique_ptr<NowPlayingSource> {
+    auto players = std::make_unique<DesktopPlayers>();
+    players->choose(options.only, options.ignore);
+    players->printSongChanges();
+    return players;
+  };
+  return kind;
 }
 
 std::string DesktopPlayers::chosenPlayer() const {

@@ -96,51 +96,46 @@ std::optional<std::vector<FeedEntry>> loadFeedFile(const std::string& hostPath,
   return parseFeed(text, hostPath, error);
 }
 
-NowPlayingSource& NowPlayingSource::shared() {
-  // Never destroyed: run-loop tasks may still point at it at exit.
-  static auto* source = new NowPlayingSource;
-  return *source;
-}
-
-void NowPlayingSource::play(std::vector<FeedEntry> entries, double origin) {
-  reset();
+bool FeedSource::start(std::string*) {
+  stop();
+  started_ = true;
+  NowPlayingCenter& center = NowPlayingCenter::shared();
+  center.reset();
   ns::RunLoop& loop = ns::RunLoop::main();
-  for (FeedEntry& entry : entries) {
+  const double origin = loop.now();
+  for (const FeedEntry& entry : entries_) {
     double when = origin + entry.at;
     if (when <= loop.now()) {
-      apply(entry.state);
+      center.set(entry.state);
       continue;
     }
     scheduled_.push_back(
-        loop.schedule(when, [this, state = std::move(entry.state)] { apply(state); }));
+        loop.schedule(when, [&center, &state = entry.state] { center.set(state); }));
   }
+  return true;
 }
 
-void NowPlayingSource::reset() {
+void FeedSource::stop() {
+  if (!started_) return;
+  started_ = false;
   for (ns::RunLoop::TaskId task : scheduled_) ns::RunLoop::main().cancel(task);
   scheduled_.clear();
-  apply(NowPlayingState{});
+  NowPlayingCenter::shared().reset();
 }
 
-int NowPlayingSource::addObserver(Observer observer) {
-  observers_.emplace_back(nextToken_, std::move(observer));
-  return nextToken_++;
-}
-
-void NowPlayingSource::removeObserver(int token) {
-  std::erase_if(observers_, [token](const auto& o) { return o.first == token; });
-}
-
-void NowPlayingSource::apply(const NowPlayingState& state) {
-  current_ = state;
-  // A copy: an observer may add or remove observers while being told; one
-  // removed meanwhile is not told.
-  auto observers = observers_;
-  for (auto& [token, observer] : observers) {
-    bool stillThere = std::any_of(observers_.begin(), observers_.end(),
-                                  [t = token](const auto& o) { return o.first == t; });
-    if (stillThere) observer(current_);
-  }
+NowPlayingSourceKind FeedSource::kind() {
+  NowPlayingSourceKind kind;
+  kind.option = "--feed";
+  kind.valueName = "FILE";
+  kind.synopsis = "--feed FILE";
+  kind.help = "  --feed FILE     play a JSON Lines now-playing feed (one state a line)\n";
+  kind.make = [](const NowPlayingSourceOptions& options,
+                 std::string* error) -> std::unique_ptr<NowPlayingSource> {
+    auto entries = loadFeedFile(options.value, error);
+    if (!entries) return nullptr;
+    return std::make_unique<FeedSource>(std::move(*entries));
+  };
+  return kind;
 }
 
 }  // namespace springboard

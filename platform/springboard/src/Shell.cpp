@@ -23,8 +23,7 @@
 #include "Foundation/NSTimer.h"
 #include "Foundation/RunLoop.h"
 #include "Foundation/TextValue.h"
-#include "SpringBoard/DesktopPlayers.h"
-#include "SpringBoard/NowPlayingFeed.h"
+#include "SpringBoard/NowPlayingSource.h"
 #include "SpringBoard/SpringBoard.h"
 #include "TweakLoader.h"
 #include "UIKit/UIKit.h"
@@ -138,7 +137,7 @@ bool lockDeviceRoot() {
   return false;
 }
 
-// Following the desktop's players records for real: a store folder that is
+// A source that follows the real world records for real: a store folder that is
 // missing or cannot be written is said at once, not after hours of songs.
 bool storeFolderUsable() {
   std::string folder = ns::hostPath(corvane::kStoreRoot);
@@ -161,64 +160,30 @@ bool storeFolderUsable() {
   return true;
 }
 
-// One line for every song the controls change to, and when it pauses or
-// plays again, saying whether the recorder counts it: it counts what plays,
-// and never a stream (a title that is an "http:" address, with no album).
-void printSongs(const DesktopPlayers& players) {
-  auto last = std::make_shared<NowPlayingState>();
-  NowPlayingSource::shared().addObserver([last, &players](const NowPlayingState& state) {
-    if (state.title == last->title && state.album == last->album && state.artist == last->artist &&
-        state.playing == last->playing)
-      return;
-    *last = state;
-    std::string when = ns::formatDate(ns::RunLoop::main().now(), "yyyy-MM-dd HH:mm:ss");
-    if (!state.title) {
-      std::printf("%s  nothing playing\n", when.c_str());
-    } else {
-      std::string player = players.chosenPlayer();
-      player.erase(0, std::min(player.size(), sizeof "org.mpris.MediaPlayer2." - 1));
-      const bool stream =
-          !state.album && state.title->size() >= 6 && state.title->compare(0, 5, "http:") == 0;
-      const char* recording = stream           ? "a stream, not recorded"
-                              : !state.playing ? "paused, not recorded"
-                                               : "recording";
-      std::printf("%s  %s  (%s, %s; %s)  %s\n", when.c_str(), state.title->c_str(),
-                  state.artist.value_or("no artist").c_str(),
-                  state.album.value_or("no album").c_str(), player.c_str(), recording);
-    }
-    std::fflush(stdout);
-  });
-}
-
 }  // namespace
 
-const char* shellUsage() {
-  return R"(usage: SpringBoard [--feed FILE | --players [--only NAMES] [--ignore NAMES]]
-                   [--virtual] [--start YYYY-MM-DDTHH:MM:SS] [--for SECONDS]
+std::string shellUsage() {
+  std::string synopsis, sources, notes;
+  for (const NowPlayingSourceKind& kind : nowPlayingSourceKinds()) {
+    synopsis += (synopsis.empty() ? "" : " | ") + kind.synopsis;
+    sources += kind.help;
+    notes += kind.notes;
+  }
+  return "usage: SpringBoard [" + synopsis + "]\n" +
+         R"(                   [--virtual] [--start YYYY-MM-DDTHH:MM:SS] [--for SECONDS]
 
 The simulated system shell: loads the installed tweaks (the recorder) and
 runs them on what its now-playing controls show.
 
-  --feed FILE     play a JSON Lines now-playing feed (one state a line)
-  --players       follow the desktop's music players on the D-Bus session
-                  bus, on the real clock, printing a line per song change
-                  that says whether it is being recorded
-  --only NAMES    follow only these players (comma-separated)
-  --ignore NAMES  never follow these players (comma-separated)
-                  A NAME matches a player's bus name after
-                  "org.mpris.MediaPlayer2." (an instance suffix such as
-                  ".instance1234" included, by prefix) or its Identity,
-                  case-insensitively. An ignored player is as if it did
-                  not exist.
-  --virtual       run on the virtual clock, as fast as the work allows,
+)" + sources +
+         R"(  --virtual       run on the virtual clock, as fast as the work allows,
                   with no window, printing a line each simulated hour
   --start DATE    the virtual clock's local start (with --virtual)
   --for SECONDS   end cleanly after that many seconds of the shell's clock
   -h, --help      this text
 
-Of several players the controls show the one that most recently started
-playing among those playing now; when none plays, the one that played last.
-Only one shell runs on a device root: a second start says which process
+)" + notes +
+         R"(Only one shell runs on a device root: a second start says which process
 holds it and exits with status 1. SIGINT and SIGTERM end the shell between
 two writes.
 
@@ -266,8 +231,9 @@ bool takeShellEnvironment(ShellOptions* options, std::string* error) {
   }
   if (options->only.empty()) options->only = nameList(env("CORVANE_PLAYERS_ONLY"));
   if (options->ignore.empty()) options->ignore = nameList(env("CORVANE_PLAYERS_IGNORE"));
-  if (!options->automation.empty() && options->players) {
-    *error = "--players runs on the real clock, not under a script (CORVANE_AUTOMATION)";
+  const NowPlayingSourceKind* kind = findNowPlayingSourceKind(options->source);
+  if (!options->automation.empty() && kind && !kind->realWorld.empty()) {
+    *error = kind->option + " runs on the real clock, not under a script (CORVANE_AUTOMATION)";
     return false;
   }
   return true;
@@ -276,6 +242,7 @@ bool takeShellEnvironment(ShellOptions* options, std::string* error) {
 bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
                        std::string* error) {
   *options = ShellOptions{};
+  std::vector<std::string> sources;  // each source option given
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](std::string* out) {
@@ -289,10 +256,6 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
     std::string text;
     if (arg == "--virtual") {
       options->virtualClock = true;
-    } else if (arg == "--feed") {
-      if (!value(&options->feed)) return false;
-    } else if (arg == "--players") {
-      options->players = true;
     } else if (arg == "--only" || arg == "--ignore") {
       if (!value(&text)) return false;
       (arg == "--only" ? options->only : options->ignore) = nameList(text);
@@ -320,21 +283,38 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
         return false;
       }
       options->duration = seconds;
+    } else if (const NowPlayingSourceKind* kind = findNowPlayingSourceKind(arg)) {
+      options->source = kind->option;
+      options->sourceValue.clear();
+      if (!kind->valueName.empty() && !value(&options->sourceValue)) return false;
+      if (std::find(sources.begin(), sources.end(), arg) == sources.end()) sources.push_back(arg);
     } else {
       *error = "unknown option \"" + arg + "\"";
       return false;
     }
   }
-  if (options->players && !options->feed.empty()) {
-    *error = "--players and --feed are two sources of what plays: give one";
+  if (sources.size() > 1) {
+    // Named in either order of the command line as the message always read:
+    // the later kind of the list first.
+    std::vector<std::string> named;
+    const auto& kinds = nowPlayingSourceKinds();
+    for (auto kind = kinds.rbegin(); kind != kinds.rend(); ++kind)
+      if (std::find(sources.begin(), sources.end(), kind->option) != sources.end())
+        named.push_back(kind->option);
+    *error = named[0] + " and " + named[1] + " are two sources of what plays: give one";
     return false;
   }
-  if (options->players && options->virtualClock) {
-    *error = "--players follows real players, on the real clock: it cannot run --virtual";
+  const NowPlayingSourceKind* kind = findNowPlayingSourceKind(options->source);
+  if (kind && !kind->realWorld.empty() && options->virtualClock) {
+    *error = kind->option + " follows " + kind->realWorld +
+             ", on the real clock: it cannot run --virtual";
     return false;
   }
-  if ((!options->only.empty() || !options->ignore.empty()) && !options->players) {
-    *error = "--only and --ignore choose among the desktop's players: they need --players";
+  if ((!options->only.empty() || !options->ignore.empty()) && !(kind && kind->takesPlayerNames)) {
+    std::string takers;
+    for (const NowPlayingSourceKind& k : nowPlayingSourceKinds())
+      if (k.takesPlayerNames) takers += (takers.empty() ? "" : " or ") + k.option;
+    *error = "--only and --ignore choose among the desktop's players: they need " + takers;
     return false;
   }
   if (options->start && !options->virtualClock) {
@@ -351,18 +331,18 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
   reap.sa_flags = SA_NOCLDWAIT;
   sigaction(SIGCHLD, &reap, nullptr);
 
-  std::vector<FeedEntry> feed;
-  if (!options.feed.empty()) {
+  const NowPlayingSourceKind* kind = findNowPlayingSourceKind(options.source);
+  std::unique_ptr<NowPlayingSource> source;
+  if (kind) {
     std::string error;
-    auto loaded = loadFeedFile(options.feed, &error);
-    if (!loaded) {
+    source = kind->make({options.sourceValue, options.only, options.ignore}, &error);
+    if (!source) {
       std::fprintf(stderr, "SpringBoard: %s\n", error.c_str());
       return 1;
     }
-    feed = std::move(*loaded);
   }
 
-  if (options.players && !storeFolderUsable()) return 1;
+  if (kind && !kind->realWorld.empty() && !storeFolderUsable()) return 1;
   if (!lockDeviceRoot()) return 1;
 
   ns::RunLoop& loop = ns::RunLoop::main();
@@ -382,28 +362,11 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
                  ns::deviceRoot().c_str(), static_cast<int>(getpid()));
   }
   const double origin = loop.now();
-  NowPlayingSource::shared().play(std::move(feed), origin);
   if (!virtualClock) stopOnSignals();
-  // Lives to the end of the process: its tasks and the bus's fd are the loop's.
-  static DesktopPlayers players;
-  if (options.players) {
-    printSongs(players);
-    players.choose(options.only, options.ignore);
+  // Started before any timer of the shell, so a change due with a timer comes first.
+  if (source) {
     std::string error;
-    if (!players.start("", &error)) {
-      // Where it was looked for, as the bus library looks.
-      std::string where;
-      if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
-        where = std::string("at ") + address;
-      else if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"))
-        where = std::string("at ") + runtime + "/bus";
-      else
-        where = "neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR is set";
-      std::fprintf(stderr,
-                   "SpringBoard: no session bus (%s; %s): the desktop's players cannot be "
-                   "followed; nothing is playing\n",
-                   where.c_str(), error.c_str());
-    }
+    if (!source->start(&error)) std::fprintf(stderr, "SpringBoard: %s\n", error.c_str());
   }
   if (options.duration && !automation)
     loop.schedule(origin + *options.duration, [&loop] { loop.stop(); });
@@ -418,6 +381,7 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
   UIApplicationSetMainInterface("SBHomeScreenViewController");
   auto realStart = std::chrono::steady_clock::now();
   int status = UIApplicationMain(argc, argv, "SpringBoard", "SBApplicationDelegate");
+  if (source) source->stop();
   if (virtualClock) {
     double real =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();

@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "Foundation/NSString.h"
-#include "SpringBoard/NowPlayingFeed.h"
+#include "SpringBoard/NowPlayingCenter.h"
 #include "UIKit/UIKit.h"
 
 // A BOOL argument travels through the runtime's one object argument: null

@@ -1,4 +1,4 @@
-// The desktop's music players as the shell's now-playing source. Players
+// The desktop's music players as a now-playing source (--players). Players
 // publish what they play on the D-Bus session bus (the MPRIS interface
 // org.mpris.MediaPlayer2.Player at /org/mpris/MediaPlayer2, one bus name
 // org.mpris.MediaPlayer2.* each). The shell follows them on its main run
@@ -33,7 +33,8 @@
 #include <string_view>
 #include <vector>
 
-#include "SpringBoard/NowPlayingFeed.h"
+#include "SpringBoard/NowPlayingCenter.h"
+#include "SpringBoard/NowPlayingSource.h"
 
 namespace springboard {
 
@@ -91,30 +92,42 @@ std::optional<size_t> choosePlayer(const std::vector<const PlayerModel*>& player
 bool playerNameMatches(const std::string& busName, const std::optional<std::string>& identity,
                        const std::string& name);
 
-// Follows the players on a session bus and sets the shared now-playing
-// source from the chosen one.
-class DesktopPlayers {
+// Follows the players on a session bus and sets the now-playing center
+// from the chosen one.
+class DesktopPlayers : public NowPlayingSource {
  public:
-  DesktopPlayers();
-  ~DesktopPlayers();
+  // The bus at address; "" for the user's session bus.
+  explicit DesktopPlayers(std::string address = "");
+  ~DesktopPlayers() override;
   DesktopPlayers(const DesktopPlayers&) = delete;
   DesktopPlayers& operator=(const DesktopPlayers&) = delete;
 
-  // Connects to the bus at address ("" for the user's session bus) and
-  // starts following. false with *error saying why when there is no bus;
-  // the source then stays at nothing playing.
-  bool start(const std::string& address, std::string* error);
+  // Connects and starts following. false with *error saying why when there
+  // is no bus; the center then stays at nothing playing.
+  bool start(std::string* error) override;
+  // Disconnects; the center shows nothing playing.
+  void stop() override;
   // Which players may be shown (before start): none of ignore, and when
   // only is not empty, only those. See playerNameMatches.
   void choose(std::vector<std::string> only, std::vector<std::string> ignore);
+  // From start on, prints a line on standard output for every song the
+  // controls change to and when it pauses or plays again, saying whether the
+  // recorder counts it.
+  void printSongChanges() { printsSongs_ = true; }
   // The bus name of the player the controls show; "" for none.
   std::string chosenPlayer() const;
   // The bus names of the players that may be shown.
   std::vector<std::string> players() const;
 
+  // --players, with --only and --ignore.
+  static NowPlayingSourceKind kind();
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  std::string address_;
+  bool printsSongs_ = false;
+  int songObserver_ = 0;
 };
 
 }  // namespace springboard

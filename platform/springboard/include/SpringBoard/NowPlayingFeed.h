@@ -1,5 +1,5 @@
-// What the shell's now-playing controls show comes from a source. The
-// scripted source is a JSON Lines file, one state a line:
+// The scripted now-playing source (--feed FILE): a JSON Lines file, one
+// state a line:
 //
 //   {"at": 12.5, "title": "T", "album": "A", "artist": "R", "position": 3.0, "playing": true}
 //
@@ -12,23 +12,15 @@
 // nothing is playing.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "Foundation/RunLoop.h"
+#include "SpringBoard/NowPlayingCenter.h"
+#include "SpringBoard/NowPlayingSource.h"
 
 namespace springboard {
-
-struct NowPlayingState {
-  std::optional<std::string> title;
-  std::optional<std::string> album;
-  std::optional<std::string> artist;
-  float position = 0;
-  bool playing = false;
-  bool operator==(const NowPlayingState&) const = default;
-};
 
 struct FeedEntry {
   double at = 0;
@@ -42,35 +34,28 @@ std::optional<std::vector<FeedEntry>> parseFeed(const std::string& text, const s
 // Reads and parses a feed file (host path).
 std::optional<std::vector<FeedEntry>> loadFeedFile(const std::string& hostPath, std::string* error);
 
-// The shell's one now-playing source: plays a feed on the main run loop's
-// clock and tells its observers of every change.
-class NowPlayingSource {
+// Plays a feed on the main run loop's clock.
+class FeedSource : public NowPlayingSource {
  public:
-  static NowPlayingSource& shared();
+  explicit FeedSource(std::vector<FeedEntry> entries) : entries_(std::move(entries)) {}
+  ~FeedSource() override { stop(); }
+  FeedSource(const FeedSource&) = delete;
+  FeedSource& operator=(const FeedSource&) = delete;
 
-  // Starts the feed with "at" 0 at the clock time origin. Every change is
-  // scheduled now, so at a time where a change and a timer are both due the
-  // change comes first and a reader at that time sees the new state.
-  void play(std::vector<FeedEntry> entries, double origin);
-  // Back to nothing playing and no feed (tests).
-  void reset();
-  // Shows a state now: for a source that follows live players.
-  void set(const NowPlayingState& state) { apply(state); }
+  // Plays the feed from nothing playing, "at" 0 being the clock's time now.
+  // Every change is scheduled now, so at a time where a change and a timer
+  // are both due the change comes first and a reader at that time sees the
+  // new state.
+  bool start(std::string* error) override;
+  void stop() override;
 
-  const NowPlayingState& current() const { return current_; }
-
-  using Observer = std::function<void(const NowPlayingState&)>;
-  int addObserver(Observer observer);
-  void removeObserver(int token);
+  // --feed FILE; the file is read when the source is made.
+  static NowPlayingSourceKind kind();
 
  private:
-  NowPlayingSource() = default;
-  void apply(const NowPlayingState& state);
-
-  NowPlayingState current_;
-  std::vector<std::pair<int, Observer>> observers_;
+  std::vector<FeedEntry> entries_;
   std::vector<ns::RunLoop::TaskId> scheduled_;
-  int nextToken_ = 1;
+  bool started_ = false;
 };
 
 }  // namespace springboard

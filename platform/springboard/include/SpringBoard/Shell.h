@@ -11,13 +11,15 @@
 namespace springboard {
 
 struct ShellOptions {
-  std::string feed;  // host path; empty: nothing ever plays
-  bool players = false;
+  // The option of the now-playing source (see NowPlayingSource.h) and its
+  // value (--feed: a host path); empty: nothing ever plays.
+  std::string source, sourceValue;
   bool virtualClock = false;
   bool help = false;
   std::optional<double> start;  // seconds since the epoch
   std::optional<double> duration;
-  // Players to follow only / never, by bus name or Identity (--players).
+  // Players to follow only / never, by bus name or Identity (for a source
+  // that takes them: --players).
   std::vector<std::string> only, ignore;
   std::string automation;  // CORVANE_AUTOMATION: a script on the virtual clock
 };
@@ -30,11 +32,12 @@ bool parseShellOptions(int argc, const char* const* argv, ShellOptions* options,
 // CORVANE_PLAYERS_ONLY, CORVANE_PLAYERS_IGNORE); the command line wins.
 // false with *error when a value cannot be used.
 bool takeShellEnvironment(ShellOptions* options, std::string* error);
-const char* shellUsage();
+std::string shellUsage();
 
-// Loads the feed (a feed that cannot be read ends the shell at once with
-// status 1), loads the tweaks for "com.apple.springboard" and runs the
-// application; returns the exit status.
+// Makes the source (one that cannot be used, such as a feed that cannot be
+// read, ends the shell at once with status 1), loads the tweaks for
+// "com.apple.springboard", runs the application, stops the source and
+// returns the exit status.
 int runShell(const ShellOptions& options, int argc, char** argv);
 
 }  // namespace springboard
