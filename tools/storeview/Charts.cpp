@@ -345,6 +345,7 @@ struct DailyLayout {
   std::vector<std::pair<int32_t, double>> buckets;  // first day, seconds; in order
   double total = 0, unit = 60, tick = 1, axisTop = 1;
   bool hours = false;
+  bool firstPartial = false, lastPartial = false;
 };
 
 DailyLayout dailyLayout(const PeriodStats& stats) {
@@ -370,7 +371,9 @@ DailyLayout dailyLayout(const PeriodStats& stats) {
   };
   // Months and years step by the calendar (never through a year past 9999's
   // text, which no day key can name).
-  for (int32_t d = bucketStart(p.from); d <= p.to;) {
+  int32_t d = bucketStart(p.from);
+  l.firstPartial = d < p.from;
+  while (d <= p.to) {
     l.buckets.emplace_back(d, 0);
     switch (l.step) {
       case Step::Day:
@@ -387,6 +390,7 @@ DailyLayout dailyLayout(const PeriodStats& stats) {
         break;
     }
   }
+  l.lastPartial = d - 1 > p.to;
   for (auto& [day, seconds] : stats.daySeconds) {
     const int32_t start = bucketStart(day);
     auto it = std::upper_bound(l.buckets.begin(), l.buckets.end(), start,
@@ -419,7 +423,8 @@ std::vector<DailyBar> barsOf(const DailyLayout& l) {
     const double h = seconds / l.unit / l.axisTop * (kPlotBottom - kPlotTop);
     // A few days' bars stay bars, not walls.
     const double w = std::clamp(pitch * 0.8, 0.5, 36.0);
-    bars.push_back({day, seconds, {x + (pitch - w) / 2, kPlotBottom - h, w, h}});
+    const bool partial = (i == 0 && l.firstPartial) || (i + 1 == l.buckets.size() && l.lastPartial);
+    bars.push_back({day, seconds, {x + (pitch - w) / 2, kPlotBottom - h, w, h}, partial});
   }
   return bars;
 }
@@ -450,6 +455,10 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
              std::to_string(stats.recordedDays) + " recorded days",
          20, 40, {12, false, kMuted}, Align::Left, width - 40);
     text(cr, hours ? "hours" : "minutes", left - 8, top - 20, {10, false, kMuted}, Align::Right);
+    // A first or last week that is only partly in the period is not a low week.
+    if (total > 0 && (layout.firstPartial || layout.lastPartial))
+      text(cr, std::string("paler: only part of the ") + per + " is in the period", right, top - 20,
+           {10, false, kMuted}, Align::Right);
     cairo_set_line_width(cr, 1);
     for (double v = 0; v <= axisTop + tick / 2; v += tick) {
       const double y = std::round(bottom - v / axisTop * (bottom - top)) + 0.5;
@@ -472,7 +481,9 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
     for (const DailyBar& b : bars) {
       const int32_t day = b.first;
       const double x = b.bar.x;
-      if (b.bar.height > 0) fill(cr, b.bar.x, b.bar.y, b.bar.width, b.bar.height, kBar);
+      if (b.bar.height > 0)
+        fill(cr, b.bar.x, b.bar.y, b.bar.width, b.bar.height,
+             b.partial ? mix(kBar, {1, 1, 1}, 0.45) : kBar);
       // Labels where they fit: days by date, weeks by month, months and
       // years by name.
       std::string label;
