@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +137,95 @@ TEST(RunLoop, AWatchedDescriptorWakesTheWaitingLoopAndMayBeUnwatchedFromItsCallb
   close(fds[1]);
 }
 
+// A window's source is asked for what it holds before the loop blocks on its
+// descriptor: a frame it schedules then, or a stop, is not left waiting for
+// the next event.
+TEST(RunLoop, WhatAnEventSourceSchedulesOrStopsJustBeforeThePollIsNotOverslept) {
+  RunLoop& loop = RunLoop::main();
+  loop.reset();
+  loop.useRealClock();
+  int fds[2];
+  ASSERT_EQ(pipe2(fds, O_CLOEXEC | O_NONBLOCK), 0);  // never readable
+  int calls = 0;
+  bool frame = false, guard = false;
+  loop.setEventSource(
+      [&](double) {
+        if (++calls == 1) loop.performAfter(0.01, [&] { frame = true; });
+        if (frame) loop.stop();
+      },
+      fds[0]);
+  loop.performAfter(5, [&] {
+    guard = true;
+    loop.stop();
+  });
+  loop.run();
+  loop.setEventSource(nullptr);
+  EXPECT_TRUE(frame);
+  EXPECT_FALSE(guard);
+  loop.reset();
+  close(fds[0]);
+  close(fds[1]);
+}
+
+TEST(RunLoop, SIGTERMAndSIGINTStopTheWaitingLoopAfterTheTaskThatRanAndThenAreAsBefore) {
+  RunLoop& loop = RunLoop::main();
+  loop.reset();
+  loop.useRealClock();
+  struct sigaction before {};
+  sigaction(SIGTERM, nullptr, &before);
+  // Nothing else is due for 5 s: only the signal's pipe can end a wait sooner.
+  int guarded = 0;
+  auto run = [&] {
+    auto guard = loop.performAfter(5, [&] {
+      ++guarded;
+      loop.stop();
+    });
+    loop.run();
+    loop.cancel(guard);
+  };
+  for (int signal : {SIGTERM, SIGINT}) {
+    StopOnSignals stopSignals;  // each scope catches one more of each
+    bool finished = false;
+    loop.performAfter(0, [&] {
+      raise(signal);
+      finished = true;  // the task that was running when it came ends
+    });
+    run();
+    EXPECT_TRUE(finished) << signal;
+  }
+  {
+    // One that came before the loop ran stops it at its first wait.
+    StopOnSignals stopSignals;
+    raise(SIGTERM);
+    run();
+  }
+  {
+    // Beside an event source without a descriptor: within its slice.
+    StopOnSignals stopSignals;
+    std::vector<double> waits;
+    loop.setEventSource([&](double maxWait) {
+      waits.push_back(maxWait);
+      if (waits.size() == 1) raise(SIGINT);
+    });
+    run();
+    loop.setEventSource(nullptr);
+    EXPECT_EQ(waits, std::vector<double>{0.5});
+  }
+  EXPECT_EQ(guarded, 0);
+  // The handlers are back, and a signal nobody took is gone with its scope.
+  struct sigaction after {};
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+  {
+    StopOnSignals stopSignals;
+    raise(SIGTERM);
+  }
+  StopOnSignals stopSignals;
+  double start = loop.uptime();
+  loop.runFor(0.05);
+  EXPECT_GE(loop.uptime() - start, 0.05);
+}
+
 namespace {
 // The system's clocks with a wall clock the test can step.
 constexpr double kMidday = 1894708800;  // 2030-01-15 12:00:00 UTC
@@ -166,10 +256,10 @@ TEST(RunLoop, WallClockStepsAndTimeZoneChangesNeitherStallNorBurstARealClockLoop
     days.push_back(currentDayKey());
   });
   bool delayedRan = false;
-  loop.performAfter(0.12, [&] { clock.offset -= 60; });          // back a minute
+  loop.performAfter(0.12, [&] { clock.offset -= 60; });  // back a minute
   // Forward to midday UTC of 2030-01-15.
   loop.performAfter(0.27, [&] { clock.offset = kMidday - clock.ClockSource::wallTime(); });
-  loop.performAfter(0.42, [&] { setenv("TZ", "XYZ-14", 1); });   // another zone
+  loop.performAfter(0.42, [&] { setenv("TZ", "XYZ-14", 1); });  // another zone
   loop.performAfter(0.5, [&] { delayedRan = true; });
   loop.runFor(0.6);
   timer->invalidate();

@@ -158,9 +158,17 @@ TEST_F(MisbehavingPlayer, ItsValuesAreShownSensiblyAndNothingOfItBreaksTheShell)
   // Nothing plays: nothing is planned, the loop just waits on the bus.
   EXPECT_TRUE(std::isinf(ns::RunLoop::main().nextTaskTime()));
 
-  // The bus goes: said once, and the shell carries on.
+  // Stopped, it plans nothing and shows nothing; started again, it finds the player.
   fake.appear();
   ASSERT_TRUE(runUntil([&] { return shown().title == "Back"; }));
+  players.stop();
+  EXPECT_EQ(shown(), springboard::NowPlayingState{});
+  EXPECT_TRUE(players.players().empty());
+  EXPECT_TRUE(std::isinf(ns::RunLoop::main().nextTaskTime()));
+  ASSERT_TRUE(players.start(&error)) << error;
+  ASSERT_TRUE(runUntil([&] { return shown().title == "Back"; }));
+
+  // The bus goes: said once, and the shell carries on.
   testing::internal::CaptureStderr();
   bus->stop();
   bool cleared = runUntil([&] { return !shown().title; });

@@ -568,6 +568,15 @@ TEST_F(AppWindow, TheDateFieldEditsAsOnADesktopAndKeysCloseAlerts) {
   EXPECT_EQ(app.waitExit(10), 0) << said();
 }
 
+// Left alone, the window's loop sleeps in one poll on the display and its
+// descriptors; a signal still ends it at once, and cleanly.
+TEST_F(AppWindow, AnIdleWindowEndsCleanlyOnSIGTERMAtOnce) {
+  if (!launch()) GTEST_SKIP() << skipped;
+  settle();
+  ASSERT_EQ(kill(app.pid, SIGTERM), 0);
+  EXPECT_EQ(app.waitExit(3), 0) << said();
+}
+
 #else
 
 TEST(Window, SampleOpensTakesInputAndClosesCleanly) {

@@ -187,4 +187,20 @@ TEST_F(ShellProgram, AVirtualRunReportsItsProgressAndEndsCleanly) {
             "SpringBoard: unknown option \"--fast\" (SpringBoard --help lists the options)\n");
 }
 
+// On the real clock with nothing playing the shell sleeps in one poll; a
+// signal still ends it at once, with status 0. The waits are bounds (a
+// watchdog kills it after 5 s), polled on the real clock.
+TEST_F(ShellProgram, OnTheRealClockSIGTERMEndsTheWaitingShellCleanly) {
+  std::string log = root.host("/shell.log");
+  std::string script = "CORVANE_HEADLESS=1 CORVANE_DEVICE_ROOT='" + root.path() + "' '" +
+                       testsupport::buildDir() + "/bin/SpringBoard' >/dev/null 2>'" + log +
+                       "' </dev/null & pid=$!\n" +
+                       "i=0; until grep -q 'running on the device root' '" + log +
+                       "' || [ $i -ge 2000 ]; do sleep 0.01; i=$((i+1)); done\n"
+                       "kill -TERM $pid\n"
+                       "( sleep 5; kill -KILL $pid ) >/dev/null 2>&1 & dog=$!\n"
+                       "wait $pid; echo \"status $?\"; kill $dog 2>/dev/null\n";
+  EXPECT_EQ(testsupport::runCommand(script), "status 0\n") << testsupport::readHostFile(log);
+}
+
 }  // namespace

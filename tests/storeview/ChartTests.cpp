@@ -222,7 +222,20 @@ TEST_F(ChartTest, DailyBarsAreAsHighAsTheirSecondsWithinAPixel) {
     for (int y = image.pixel(b.y + b.height) - 1; image.px(x, y).blue(); --y) ++height;
     EXPECT_NEAR(height, image.pixel(tallest) * bars[i].seconds / 9000, 1.0)
         << dayText(bars[i].first);
+    EXPECT_FALSE(bars[i].partial);
   }
+
+  // By week, a first or last week that runs past the period is marked (and
+  // drawn paler), so it does not read as a quiet week.
+  stats.period = {dayNumber("2015-03-04"), dayNumber("2015-07-05")};
+  auto weeks = corvane::storetool::dailyBars(stats);
+  ASSERT_EQ(weeks.size(), 18u);
+  EXPECT_EQ(dayText(weeks.front().first), "2015-03-02");
+  EXPECT_TRUE(weeks.front().partial);
+  EXPECT_FALSE(weeks[1].partial);
+  EXPECT_FALSE(weeks.back().partial);  // Sunday 2015-07-05 ends its week
+  stats.period.to = dayNumber("2015-07-04");
+  EXPECT_TRUE(corvane::storetool::dailyBars(stats).back().partial);
 }
 
 TEST_F(ChartTest, SvgPicturesAreWellFormedXml) {

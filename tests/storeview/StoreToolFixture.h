@@ -68,22 +68,19 @@ class StoreToolTest : public ::testing::Test {
     ASSERT_TRUE(ns::writeToFile(albums, corvane::musicAlbumPath(key)));
   }
 
-  // Runs a Python script with the device root as its first argument.
   // Runs a script that writes a store with plistlib: it may call
   // put(path under the store, value).
   std::string writeWithPlistlib(const std::string& puts, int* status) {
-    return python(
-        "import plistlib, os, sys\n"
-        "root = sys.argv[1] + '" +
-            std::string(corvane::kStoreRoot) +
-            "'\n"
-            "def put(path, value):\n"
-            "    os.makedirs(os.path.dirname(root + path), exist_ok=True)\n"
-            "    with open(root + path, 'wb') as f: plistlib.dump(value, f)\n" +
-            puts,
-        "", status);
+    return python(R"(import plistlib, os, sys
+root = sys.argv[1] + sys.argv[2]
+def put(path, value):
+    os.makedirs(os.path.dirname(root + path), exist_ok=True)
+    with open(root + path, 'wb') as f: plistlib.dump(value, f)
+)" + puts,
+                  std::string("'") + corvane::kStoreRoot + "'", status);
   }
 
+  // Runs a Python script with the device root as its first argument.
   std::string python(const std::string& script, const std::string& args = "",
                      int* status = nullptr) {
     const std::string file = root.path() + "/script.py";

@@ -203,7 +203,7 @@ std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format,
   const double gridLeft = kGridLeft;
   const double width = gridLeft + columns * pitch - (pitch - cell) + margin;
   const double gridBottom = gridTop + 7 * pitch - (pitch - cell);
-  const double height = gridBottom + 76;
+  const double height = gridBottom + 22 + cell + margin;
 
   double total = 0, busiest = 0;
   int32_t busiestDay = 0, musicDays = 0;
@@ -255,8 +255,7 @@ std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format,
     // The legend: the scale's steps, then the two kinds of day without music.
     double x = gridLeft;
     const double y = gridBottom + 22;
-    text(cr, "Minutes a day (log scale):", x, y - 1, {10, false, kMuted});
-    x += 136;
+    x += text(cr, "Time a day (log scale):", x, y - 1, {10, false, kMuted}) + 12;
     const int steps = busiest > 0 ? 5 : 0;
     for (int k = 0; k < steps; ++k) {
       const double minutes = std::expm1(top * (k + 1) / steps);
@@ -337,15 +336,16 @@ namespace {
 
 enum class Step { Day, Week, Month, Year };
 
-constexpr double kDailyWidth = 800, kDailyHeight = 330, kPlotLeft = 64, kPlotRight = 780,
-                 kPlotTop = 76, kPlotBottom = 280;
+constexpr double kDailyWidth = 800, kDailyHeight = 312, kPlotLeft = 64, kPlotRight = 780,
+                 kPlotTop = 86, kPlotBottom = 280;
 
-// The buckets of the daily chart and its axis: about four round ticks.
+// The buckets of the daily chart and its axis: about five round ticks.
 struct DailyLayout {
   Step step = Step::Day;
   std::vector<std::pair<int32_t, double>> buckets;  // first day, seconds; in order
   double total = 0, unit = 60, tick = 1, axisTop = 1;
   bool hours = false;
+  bool firstPartial = false, lastPartial = false;
 };
 
 DailyLayout dailyLayout(const PeriodStats& stats) {
@@ -371,7 +371,9 @@ DailyLayout dailyLayout(const PeriodStats& stats) {
   };
   // Months and years step by the calendar (never through a year past 9999's
   // text, which no day key can name).
-  for (int32_t d = bucketStart(p.from); d <= p.to;) {
+  int32_t d = bucketStart(p.from);
+  l.firstPartial = d < p.from;
+  while (d <= p.to) {
     l.buckets.emplace_back(d, 0);
     switch (l.step) {
       case Step::Day:
@@ -388,6 +390,7 @@ DailyLayout dailyLayout(const PeriodStats& stats) {
         break;
     }
   }
+  l.lastPartial = d - 1 > p.to;
   for (auto& [day, seconds] : stats.daySeconds) {
     const int32_t start = bucketStart(day);
     auto it = std::upper_bound(l.buckets.begin(), l.buckets.end(), start,
@@ -401,7 +404,7 @@ DailyLayout dailyLayout(const PeriodStats& stats) {
   l.unit = l.hours ? 3600 : 60;
   // A round step of 1, 2 or 5 times a power of ten.
   if (most > 0) {
-    const double raw = most / l.unit / 4;
+    const double raw = most / l.unit / 5;
     const double power = std::pow(10, std::floor(std::log10(raw)));
     const double r = raw / power;
     l.tick = r <= 1 ? power : r <= 2 ? 2 * power : r <= 5 ? 5 * power : 10 * power;
@@ -418,8 +421,10 @@ std::vector<DailyBar> barsOf(const DailyLayout& l) {
     const auto& [day, seconds] = l.buckets[i];
     const double x = kPlotLeft + static_cast<double>(i) * pitch;
     const double h = seconds / l.unit / l.axisTop * (kPlotBottom - kPlotTop);
-    bars.push_back(
-        {day, seconds, {x + pitch * 0.1, kPlotBottom - h, std::max(pitch * 0.8, 0.5), h}});
+    // A few days' bars stay bars, not walls.
+    const double w = std::clamp(pitch * 0.8, 0.5, 36.0);
+    const bool partial = (i == 0 && l.firstPartial) || (i + 1 == l.buckets.size() && l.lastPartial);
+    bars.push_back({day, seconds, {x + (pitch - w) / 2, kPlotBottom - h, w, h}, partial});
   }
   return bars;
 }
@@ -449,7 +454,11 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
          dayText(p.from) + " to " + dayText(p.to) + " \u00b7 " + durationText(total) + " on " +
              std::to_string(stats.recordedDays) + " recorded days",
          20, 40, {12, false, kMuted}, Align::Left, width - 40);
-    text(cr, hours ? "hours" : "minutes", left - 8, top - 22, {10, false, kMuted}, Align::Right);
+    text(cr, hours ? "hours" : "minutes", left - 8, top - 20, {10, false, kMuted}, Align::Right);
+    // A first or last week that is only partly in the period is not a low week.
+    if (total > 0 && (layout.firstPartial || layout.lastPartial))
+      text(cr, std::string("paler: only part of the ") + per + " is in the period", right, top - 20,
+           {10, false, kMuted}, Align::Right);
     cairo_set_line_width(cr, 1);
     for (double v = 0; v <= axisTop + tick / 2; v += tick) {
       const double y = std::round(bottom - v / axisTop * (bottom - top)) + 0.5;
@@ -463,10 +472,18 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
     double lastLabelEnd = -1e9;
     int lastMonth = -1;
     const double pitch = (right - left) / static_cast<double>(std::max<size_t>(bars.size(), 1));
+    // Weeks and months are labelled every `every` months, as often as the
+    // labels have room; January carries the year, or alone is the year.
+    int every = 1;
+    if (step == Step::Week || step == Step::Month)
+      for (int months : {1, 2, 3, 6, 12})
+        if ((every = months) * pitch * (step == Step::Week ? 30.44 / 7 : 1) >= 36) break;
     for (const DailyBar& b : bars) {
       const int32_t day = b.first;
-      const double x = b.bar.x - pitch * 0.1;
-      if (b.bar.height > 0) fill(cr, b.bar.x, b.bar.y, b.bar.width, b.bar.height, kBar);
+      const double x = b.bar.x;
+      if (b.bar.height > 0)
+        fill(cr, b.bar.x, b.bar.y, b.bar.width, b.bar.height,
+             b.partial ? mix(kBar, {1, 1, 1}, 0.45) : kBar);
       // Labels where they fit: days by date, weeks by month, months and
       // years by name.
       std::string label;
@@ -475,21 +492,30 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
       else if (step == Step::Week || step == Step::Month) {
         const int32_t shown = std::max(day, p.from);
         const int month = monthOf(shown);
-        if (month != lastMonth) {
-          label = kMonths[month - 1];
-          if (month == 1 || lastMonth < 0) label += " " + std::to_string(yearOf(shown));
-        }
+        const std::string year = std::to_string(yearOf(shown));
+        if (month != lastMonth && (lastMonth < 0 || (month - 1) % every == 0))
+          label = every == 12                   ? year
+                  : month == 1 || lastMonth < 0 ? std::string(kMonths[month - 1]) + " " + year
+                                                : kMonths[month - 1];
         lastMonth = month;
       } else {
         label = std::to_string(yearOf(day));
       }
-      if (!label.empty() && x >= lastLabelEnd + 8) {
-        lastLabelEnd = x + text(cr, label, x, bottom + 6, {10, false, kMuted});
-        setColour(cr, kMuted);
-        cairo_move_to(cr, std::round(x) + 0.5, bottom);
-        cairo_line_to(cr, std::round(x) + 0.5, bottom + 4);
-        cairo_stroke(cr);
-      }
+      if (label.empty()) continue;
+      // A day's or year's label sits under its bar when there is room; a
+      // month's marks where the month starts.
+      const Font font{10, false, kMuted};
+      const double w = text(cr, label, 0, 0, font, Align::Left, 0, false);
+      const bool under = (step == Step::Day || step == Step::Year) && w + 8 <= pitch;
+      const double mark = under ? b.bar.x + b.bar.width / 2 : x;
+      const double start = under ? mark - w / 2 : x;
+      if (start < lastLabelEnd + 8) continue;
+      text(cr, label, start, bottom + 6, font);
+      lastLabelEnd = start + w;
+      setColour(cr, kMuted);
+      cairo_move_to(cr, std::round(mark) + 0.5, bottom);
+      cairo_line_to(cr, std::round(mark) + 0.5, bottom + 4);
+      cairo_stroke(cr);
     }
     if (total <= 0)
       emptyNote(

@@ -42,6 +42,7 @@ struct DailyBar {
   int32_t first = 0;
   double seconds = 0;
   Rect bar;
+  bool partial = false;  // its week, month or year runs past the period (drawn paler)
 };
 std::vector<DailyBar> dailyBars(const PeriodStats& stats);
 

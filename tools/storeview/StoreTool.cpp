@@ -82,10 +82,10 @@ const std::vector<CommandHelp>& commandHelp() {
        std::string("usage: corvane-store chart calendar|top|daily [OPTIONS] --out FILE\n"
                    "Draws a chart of the store to FILE, PNG or SVG by its extension\n"
                    "(.png or .svg):\n"
-                   "  calendar  one square a day of a year, shaded by minutes listened on a\n"
+                   "  calendar  one square a day of a year, shaded by time listened on a\n"
                    "            log scale; days not recorded are outlined only\n"
                    "  top       the top songs (or records) of a period as bars\n"
-                   "  daily     minutes per day (per week, month or year for long periods)\n"
+                   "  daily     time per day (per week, month or year for long periods)\n"
                    "\n"
                    "Options:\n"
                    "  --out FILE          the picture to write (required)\n"
@@ -95,7 +95,7 @@ const std::vector<CommandHelp>& commandHelp() {
            "  --by time|plays     top: what ranks (default time)\n"
            "  --group song|record top: songs or artist-album records (default song)\n"
            "  --limit N           top: rows shown (default 20, 0 for all)\n"
-           "  --scale N           PNG pixels a point, 1 to 4 (default 1.5)\n"},
+           "  --scale N           PNG pixels a point, from 1 to 4 (default 1.5)\n"},
       {"export",
        "usage: corvane-store export [OPTIONS]\n"
        "Writes one row per day and song to standard output: day, song, title,\n"

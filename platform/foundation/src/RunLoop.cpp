@@ -1,13 +1,19 @@
 #include "Foundation/RunLoop.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <limits>
-#include <thread>
 
 namespace ns {
 
@@ -15,6 +21,38 @@ namespace {
 const ClockSource& systemClock() {
   static const ClockSource* clock = new ClockSource;
   return *clock;
+}
+
+// The stop signals' pipe lives as long as the process: a handler running on
+// another thread while a scope ends must never write into a reused
+// descriptor.
+std::atomic<int> gStopRead{-1};
+std::atomic<int> gStopWrite{-1};
+std::atomic<int> gStopScopes{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
+constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+
+extern "C" void onStopSignal(int signal) {
+  int saved = errno;
+  char byte = static_cast<char>(signal);
+  // A full pipe already holds a stop.
+  [[maybe_unused]] ssize_t n = write(gStopWrite.load(std::memory_order_relaxed), &byte, 1);
+  // The second one ends the process at once.
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigaction(signal, &fallback, nullptr);
+  errno = saved;
+}
+
+// Reads what the handler wrote; true if there was anything.
+bool drainStopSignals() {
+  int fd = gStopRead.load();
+  if (fd < 0) return false;
+  bool any = false;
+  char bytes[16];
+  ssize_t n;
+  while ((n = read(fd, bytes, sizeof bytes)) > 0 || (n < 0 && errno == EINTR)) any |= n > 0;
+  return any;
 }
 
 struct Later {
@@ -152,8 +190,8 @@ void RunLoop::run() {
   while (!stopRequested_) {
     runOnce();
     if (stopRequested_) break;
-    double wait = tasks_.empty() ? std::numeric_limits<double>::infinity()
-                                 : tasks_.front().when - uptime();
+    double wait =
+        tasks_.empty() ? std::numeric_limits<double>::infinity() : tasks_.front().when - uptime();
     if (wait <= 0) continue;
     waitFor(wait);
   }
@@ -161,51 +199,51 @@ void RunLoop::run() {
 
 void RunLoop::waitFor(double seconds) {
   ++wakeups_;
-  if (watches_.empty() && eventFd_ < 0) {
-    if (waitForEvents_) {
-      // A source without a descriptor may not see a signal's pipe: it is
-      // looked at twice a second.
-      waitForEvents_(std::min(seconds, 0.5));
-    } else if (std::isfinite(seconds)) {
-      std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    } else {
-      pause();
-    }
+  if (waitForEvents_ && eventFd_ < 0) {
+    // The source's events and the descriptors cannot be waited for together:
+    // the descriptors are looked at between waits on the source, short ones
+    // while any is watched (a bus), half a second when only a stop signal
+    // can come.
+    if (pollDescriptors(0, false)) return;
+    waitForEvents_(std::min(seconds, watches_.empty() ? 0.5 : 0.02));
     return;
   }
-  // Without the event source's descriptor its events and the descriptors
-  // cannot be waited for together: short slices keep both responsive.
-  constexpr double kSliceWithEventSource = 0.02;
-  const bool sliced = waitForEvents_ && eventFd_ < 0;
-  if (waitForEvents_ && !sliced) waitForEvents_(0);  // what the source already holds
+  if (waitForEvents_) {
+    waitForEvents_(0);  // what the source already holds
+    // Handling it may have stopped the loop or scheduled a frame.
+    if (stopRequested_) return;
+    if (!tasks_.empty()) seconds = std::min(seconds, tasks_.front().when - uptime());
+    if (seconds <= 0) return;
+  }
+  int timeoutMs = -1;
+  if (std::isfinite(seconds))
+    // Rounded up, so the loop never wakes just before a task is due.
+    timeoutMs = static_cast<int>(std::min(std::ceil(seconds * 1000), 3.6e6));
+  if (pollDescriptors(timeoutMs, true) && waitForEvents_) waitForEvents_(0);
+}
+
+bool RunLoop::pollDescriptors(int timeoutMs, bool withEventFd) {
   std::vector<pollfd> fds;
   std::vector<WatchId> ids;
   for (const Watch& w : watches_) {
     fds.push_back(pollfd{w.fd, w.events, 0});
     ids.push_back(w.id);
   }
-  if (!sliced && eventFd_ >= 0) fds.push_back(pollfd{eventFd_, POLLIN, 0});
-  int timeoutMs = -1;
-  if (sliced)
-    timeoutMs = 0;
-  else if (std::isfinite(seconds))
-    // Rounded up, so the loop never wakes just before a task is due.
-    timeoutMs = static_cast<int>(std::min(std::ceil(seconds * 1000), 3.6e6));
-  int ready = poll(fds.data(), fds.size(), timeoutMs);
-  if (ready > 0) {
-    for (size_t i = 0; i < ids.size(); ++i) {
-      if (fds[i].revents == 0) continue;
-      // A callback may have removed this watch or others.
-      auto it = std::find_if(watches_.begin(), watches_.end(),
-                             [&](const Watch& w) { return w.id == ids[i]; });
-      if (it == watches_.end()) continue;
-      auto callback = it->ready;
-      callback();
-    }
-    if (!sliced && waitForEvents_) waitForEvents_(0);
-    return;
+  const int stopFd = gStopScopes.load() > 0 ? gStopRead.load() : -1;
+  if (stopFd >= 0) fds.push_back(pollfd{stopFd, POLLIN, 0});
+  if (withEventFd && eventFd_ >= 0) fds.push_back(pollfd{eventFd_, POLLIN, 0});
+  if (poll(fds.data(), fds.size(), timeoutMs) <= 0) return false;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (fds[i].revents == 0) continue;
+    // A callback may have removed this watch or others.
+    auto it = std::find_if(watches_.begin(), watches_.end(),
+                           [&](const Watch& w) { return w.id == ids[i]; });
+    if (it == watches_.end()) continue;
+    auto callback = it->ready;
+    callback();
   }
-  if (sliced) waitForEvents_(std::min(seconds, kSliceWithEventSource));
+  if (stopFd >= 0 && fds[ids.size()].revents != 0 && drainStopSignals()) stop();
+  return true;
 }
 
 RunLoop::WatchId RunLoop::watchDescriptor(int fd, short events, std::function<void()> ready) {
@@ -228,6 +266,40 @@ void RunLoop::reset() {
   tasks_.clear();
   stopRequested_ = false;
   gone.clear();
+}
+
+struct StopOnSignals::Saved {
+  struct sigaction previous[std::size(kStopSignals)]{};
+  bool installed = false;
+};
+
+StopOnSignals::StopOnSignals() : saved_(std::make_unique<Saved>()) {
+  if (gStopRead.load() < 0) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+      std::fprintf(stderr, "RunLoop: no pipe for SIGINT and SIGTERM (%s); they end the process\n",
+                   std::strerror(errno));
+      return;
+    }
+    gStopWrite.store(ends[1]);
+    gStopRead.store(ends[0]);
+  }
+  struct sigaction stop {};
+  stop.sa_handler = onStopSignal;
+  sigemptyset(&stop.sa_mask);
+  stop.sa_flags = SA_RESTART;
+  for (size_t i = 0; i < std::size(kStopSignals); ++i)
+    sigaction(kStopSignals[i], &stop, &saved_->previous[i]);
+  saved_->installed = true;
+  ++gStopScopes;
+}
+
+StopOnSignals::~StopOnSignals() {
+  if (!saved_->installed) return;
+  for (size_t i = 0; i < std::size(kStopSignals); ++i)
+    sigaction(kStopSignals[i], &saved_->previous[i], nullptr);
+  // A stop nobody took is not one for a later loop in this process.
+  if (--gStopScopes == 0) drainStopSignals();
 }
 
 double currentTime() {

@@ -1,7 +1,6 @@
 #include "SpringBoard/Shell.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,30 +68,6 @@ void printProgress(double origin) {
   std::printf("SpringBoard: %s, %.0f h simulated\n",
               ns::formatDate(now, "yyyy-MM-dd HH:mm:ss").c_str(), (now - origin) / 3600);
   std::fflush(stdout);
-}
-
-// SIGINT and SIGTERM reach the run loop through this pipe.
-int stopPipe[2] = {-1, -1};
-
-void onStopSignal(int signal) {
-  char byte = static_cast<char>(signal);
-  [[maybe_unused]] ssize_t n = write(stopPipe[1], &byte, 1);
-  // A second signal ends the shell at once.
-  ::signal(signal, SIG_DFL);
-}
-
-void stopOnSignals() {
-  if (pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  ns::RunLoop::main().watchDescriptor(stopPipe[0], POLLIN, [] {
-    char byte;
-    while (read(stopPipe[0], &byte, 1) > 0) {
-    }
-    ns::RunLoop::main().stop();
-  });
-  struct sigaction stop {};
-  stop.sa_handler = onStopSignal;
-  sigaction(SIGINT, &stop, nullptr);
-  sigaction(SIGTERM, &stop, nullptr);
 }
 
 // One shell per device root, as a phone has one system shell: a lock the
@@ -362,7 +337,9 @@ int runShell(const ShellOptions& options, int argc, char** argv) {
                  ns::deviceRoot().c_str(), static_cast<int>(getpid()));
   }
   const double origin = loop.now();
-  if (!virtualClock) stopOnSignals();
+  // From here on SIGINT and SIGTERM end the shell between two writes.
+  std::optional<ns::StopOnSignals> stopSignals;
+  if (!virtualClock) stopSignals.emplace();
   // Started before any timer of the shell, so a change due with a timer comes first.
   if (source) {
     std::string error;

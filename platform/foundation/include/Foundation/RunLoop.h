@@ -77,8 +77,8 @@ class RunLoop {
   // wait for input instead of sleeping, for at most maxWait seconds. With a
   // descriptor (the display connection's) the loop itself waits, in one
   // poll on it and the watched descriptors, and calls the source with 0
-  // before and after; without one, watched descriptors are looked at between
-  // short waits on the source.
+  // before and after; without one, the descriptors are looked at between
+  // waits on the source (20 ms while any is watched, else half a second).
   void setEventSource(std::function<void(double maxWait)> waitForEvents, int fd = -1) {
     waitForEvents_ = std::move(waitForEvents);
     eventFd_ = fd;
@@ -107,6 +107,10 @@ class RunLoop {
   };
   bool runNextDue(double limit);
   void waitFor(double seconds);
+  // Polls the watched descriptors, the stop signals' pipe and (unless
+  // sliced) the event source's descriptor, and handles what is ready; true
+  // if anything was.
+  bool pollDescriptors(int timeoutMs, bool withEventFd);
   struct Watch {
     WatchId id;
     int fd;
@@ -126,6 +130,24 @@ class RunLoop {
   void rebase(double oldUptime);
   std::vector<Watch> watches_;
   WatchId nextWatch_ = 1;
+};
+
+// While one lives, SIGINT and SIGTERM stop the main loop between two tasks,
+// as stop() does: the handler only writes a pipe that the loop on the real
+// clock waits on with its other descriptors, so a loop blocked in its wait
+// ends at once (beside an event source without a descriptor, within its
+// half-second slice). A second signal ends the process. The handlers that
+// were there before come back at the end. Scopes may nest.
+class StopOnSignals {
+ public:
+  StopOnSignals();
+  ~StopOnSignals();
+  StopOnSignals(const StopOnSignals&) = delete;
+  StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+ private:
+  struct Saved;
+  std::unique_ptr<Saved> saved_;
 };
 
 // The current date on the main loop's clock.

@@ -1,7 +1,7 @@
 // Where what plays comes from. The shell runs at most one source, chosen by
 // its option on the command line; from start to stop the source sets the
-// NowPlayingCenter. A new source is one file defining its class and its
-// kind, and one line in the list of kinds (NowPlayingSources.cpp).
+// NowPlayingCenter. A new source is its own file (its class and its kind)
+// and one line in the list of kinds in NowPlayingSources.cpp.
 #pragma once
 
 #include <deque>

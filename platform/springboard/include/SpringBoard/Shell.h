@@ -35,8 +35,9 @@ bool takeShellEnvironment(ShellOptions* options, std::string* error);
 std::string shellUsage();
 
 // Makes the source (one that cannot be used, such as a feed that cannot be
-// read, ends the shell at once with status 1), loads the tweaks for "com.apple.springboard" and
-// runs the application; stops the source and returns the exit status.
+// read, ends the shell at once with status 1), loads the tweaks for
+// "com.apple.springboard", runs the application, stops the source and
+// returns the exit status.
 int runShell(const ShellOptions& options, int argc, char** argv);
 
 }  // namespace springboard

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include "UIKit/UIWindow.h"
 #include "UIKitHost/UIAutomation.h"
 #include "UIKitHost/UIRenderer.h"
+#include "X11Display.h"
 
 namespace {
 
@@ -35,7 +37,7 @@ constexpr double kBaseDPI = 96;
 #define CORVANE_SDL_FUNCTIONS(X)                                                              \
   X(CreateRenderer) X(CreateTexture) X(CreateWindow) X(DestroyRenderer) X(DestroyTexture)     \
   X(DestroyWindow) X(GetDisplayDPI) X(GetError) X(GetModState) X(GetRendererOutputSize)       \
-  X(GetWindowFlags) X(InitSubSystem) X(PollEvent) X(RaiseWindow) X(RenderClear)               \
+  X(GetWindowFlags) X(HasEvents) X(InitSubSystem) X(PollEvent) X(PumpEvents) X(RaiseWindow) X(RenderClear)               \
   X(RenderCopy) X(RenderPresent) X(RestoreWindow) X(SetHint) X(StartTextInput)                \
   X(UpdateTexture) X(WaitEventTimeout)
 // clang-format on
@@ -77,6 +79,7 @@ class WindowSession {
  public:
   WindowSession(const SDLLibrary& sdl, double windowScale) : sdl_(sdl), windowScale_(windowScale) {}
   ~WindowSession() {
+    if (frameTask_) ns::RunLoop::main().cancel(frameTask_);
     if (texture_) sdl_.DestroyTexture(texture_);
     if (sdlRenderer_) sdl_.DestroyRenderer(sdlRenderer_);
     if (window_) sdl_.DestroyWindow(window_);
@@ -88,6 +91,9 @@ class WindowSession {
   bool open(std::string* error) {
     // The first click on a window that is not focused is a touch too.
     sdl_.SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // SIGINT and SIGTERM are the run loop's (StopOnSignals): SDL's handler
+    // would only queue a quit that a loop blocked in poll never sees.
+    sdl_.SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (sdl_.InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(error);
     if (windowScale_ <= 0) windowScale_ = displayScale();
     CGRect screen = UIScreen::mainScreen()->bounds();
@@ -123,6 +129,31 @@ class WindowSession {
       }
     }
     present();
+  }
+
+  // The X display connection's descriptor, which the run loop can wait on
+  // with its own; -1 under other video drivers (they keep the sliced wait).
+  int displayDescriptor() const { return x11DisplayDescriptor(window_); }
+
+  // The loop's call around its wait on the display's descriptor: handles
+  // what came, draws, and leaves nothing queued that the descriptor would not
+  // show (drawing can read events into the client's queue). While a frame is
+  // owed or something moves, a timer brings the next frame.
+  void service() {
+    for (int round = 0; round < 8 && !closed_; ++round) {
+      pump();
+      present();
+      if (closed_) break;
+      sdl_.PumpEvents();
+      if (!sdl_.HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) break;
+    }
+    if (closed_ || frameTask_ || !(framePending_ || renderer_.isAnimating())) return;
+    ns::RunLoop& loop = ns::RunLoop::main();
+    double delay = std::max(0.0, lastFrame_ + kFrameInterval - loop.now());
+    frameTask_ = loop.performAfter(delay, [this] {
+      frameTask_ = 0;
+      service();
+    });
   }
 
   bool closed() const { return closed_; }
@@ -360,6 +391,7 @@ class WindowSession {
   bool framePending_ = false;
   uint64_t lastDigest_ = 0;
   double lastFrame_ = 0;
+  ns::RunLoop::TaskId frameTask_ = 0;
 };
 
 // The open window (one at a time), for raise requests.
@@ -368,7 +400,8 @@ WindowSession* gOpenSession = nullptr;
 }  // namespace
 
 bool SDLWindowHost::runMainLoop(double windowScale, std::string* error,
-                                const std::function<void()>& afterEachWait, bool firstFrameOnly) {
+                                const std::function<void()>& afterEachWait, bool firstFrameOnly,
+                                int wakeFd) {
   ns::RunLoop& loop = ns::RunLoop::main();
   const SDLLibrary* sdl = openSDL(error);
   if (!sdl) return false;
@@ -376,13 +409,25 @@ bool SDLWindowHost::runMainLoop(double windowScale, std::string* error,
   if (!session->open(error)) return false;
   if (loop.isVirtual()) loop.useRealClock();
   gOpenSession = session.get();
-  loop.setEventSource([s = session.get(), &afterEachWait](double maxWait) {
-    s->wait(maxWait);
-    if (afterEachWait && !s->closed()) afterEachWait();
-  });
+  int displayFd = session->displayDescriptor();
+  ns::RunLoop::WatchId watch = 0;
+  if (displayFd >= 0) {
+    // One poll on the display and the loop's descriptors: the loop wakes
+    // only for input, timers and frames that are due.
+    loop.setEventSource([s = session.get()](double) { s->service(); }, displayFd);
+    if (afterEachWait && wakeFd >= 0)
+      watch = loop.watchDescriptor(wakeFd, POLLIN, [&afterEachWait] { afterEachWait(); });
+  } else {
+    loop.setEventSource([s = session.get(), &afterEachWait](double maxWait) {
+      s->wait(maxWait);
+      if (afterEachWait && !s->closed()) afterEachWait();
+    });
+  }
   // The first frame comes before anything has to wait.
   session->wait(0);
+  if (displayFd >= 0) session->service();
   if (!session->closed() && !firstFrameOnly) loop.run();
+  if (watch) loop.unwatchDescriptor(watch);
   loop.setEventSource(nullptr);
   gOpenSession = nullptr;
   session.reset();

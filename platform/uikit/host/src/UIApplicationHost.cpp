@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <optional>
 
 #include "ForegroundRequests.h"
 #include "Foundation/Log.h"
@@ -85,12 +86,17 @@ int runScript(const LaunchOptions& options) {
 int runApplication(const LaunchOptions& options) {
   if (!options.automationScript.empty()) return runScript(options);
   ns::RunLoop& loop = ns::RunLoop::main();
+  // A loop on the real clock (a window puts it there) ends cleanly on
+  // SIGINT and SIGTERM; a virtual one never waits for them.
+  std::optional<ns::StopOnSignals> stopSignals;
+  if (options.wantsWindow() || !loop.isVirtual()) stopSignals.emplace();
   if (options.wantsWindow()) {
     std::string error;
     if (SDLWindowHost::runMainLoop(options.windowScale, &error, takeForegroundRequests,
-                                   options.exitAfterFirstFrame))
+                                   options.exitAfterFirstFrame, ForegroundRequests::fd()))
       return UIApplicationExitSuccess;
     std::fprintf(stderr, "UIApplicationMain: no window (%s); running without one\n", error.c_str());
+    if (loop.isVirtual()) stopSignals.reset();
   }
   if (options.exitAfterFirstFrame) {
     // Headless, the frame a window would show first is drawn off-screen,

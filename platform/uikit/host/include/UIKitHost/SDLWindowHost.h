@@ -28,10 +28,12 @@ class SDLWindowHost {
   // until the window is closed or the loop is stopped, then closes the window. Returns false at
   // once (with *error saying why) when no window can be opened. afterEachWait runs on the main
   // thread each time the loop has waited for events (at least twice a second). With firstFrameOnly
-  // it closes the window as soon as the first frame is shown.
+  // it closes the window as soon as the first frame is shown. Where the loop
+  // waits on the display's descriptor, afterEachWait runs instead when wakeFd
+  // is readable.
   static bool runMainLoop(double windowScale, std::string* error = nullptr,
                           const std::function<void()>& afterEachWait = nullptr,
-                          bool firstFrameOnly = false);
+                          bool firstFrameOnly = false, int wakeFd = -1);
 
   // Brings the open window to the front (restoring it when minimised);
   // false when no window is open.
