@@ -191,6 +191,11 @@ TEST_F(TopTest, BadInputGivesOneLineAndAFailureStatus) {
                          "root that holds one)\n")
         << args;
   }
+  ToolRun show = tool("show");
+  EXPECT_EQ(show.status, 1);
+  EXPECT_EQ(show.err, "");  // not a "skipped" line per file of a store that is not there
+  EXPECT_NE(show.out.find("no readable store here yet (set CORVANE_DEVICE_ROOT"), std::string::npos)
+      << show.out;
 }
 
 }  // namespace
