@@ -49,6 +49,15 @@ for needed in SpringBoard corvane-store; do
   fi
 done
 command -v patchelf >/dev/null || { echo "$0: patchelf is missing (Debian package patchelf)" >&2; exit 1; }
+# The unit and the desktop entry quote paths (a space is fine); these few
+# characters would need escapes of their own there, so they are refused
+# before anything is installed.
+for path in "$prefix" "$root"; do
+  if [[ $path == *[\"\\\$%\`]* || $path == *$'\n'* ]]; then
+    echo "$0: cannot install into \"$path\": the service and menu entry cannot name a folder with \", \\, \$, % or \` in it" >&2
+    exit 2
+  fi
+done
 
 installed=()
 # place FROM TO MODE [RUNPATH]: copied beside the target and renamed over it,
@@ -97,15 +106,15 @@ mkdir -p -- "$(dirname -- "$unit")"
 cat > "$unit" <<UNIT
 [Unit]
 Description=Corvane recorder: a diary of what the desktop's music players play
-Documentation=file://$prefix/share/corvane/README
+Documentation=file://${prefix// /%%20}/share/corvane/README
 
 [Service]
 Type=simple
-Environment=CORVANE_DEVICE_ROOT=$root
+Environment="CORVANE_DEVICE_ROOT=$root"
 Environment=CORVANE_HEADLESS=1
 # CORVANE_PLAYERS_ONLY=NAME,... and CORVANE_PLAYERS_IGNORE=NAME,... choose the players.
 EnvironmentFile=-%h/.config/corvane/recorder.conf
-ExecStart=$prefix/bin/SpringBoard --players
+ExecStart="$prefix/bin/SpringBoard" --players
 KillSignal=SIGTERM
 Restart=on-failure
 RestartSec=10
@@ -128,7 +137,7 @@ Type=Application
 Version=1.0
 Name=Corvane
 Comment=The music you played, day by day
-Exec=env CORVANE_DEVICE_ROOT=$root $root/Applications/Corvane.app/Corvane
+Exec=env "CORVANE_DEVICE_ROOT=$root" "$root/Applications/Corvane.app/Corvane"
 Icon=$icon
 Terminal=false
 Categories=AudioVideo;Audio;

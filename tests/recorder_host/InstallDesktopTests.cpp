@@ -20,8 +20,10 @@ std::string run(const std::string& command, int* status) {
 
 TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTheStore) {
   testsupport::TempDeviceRoot work;
-  const std::string copy = work.host("/checkout"), prefix = work.host("/prefix"),
-                    root = work.host("/device");
+  // Folders with a space, as a home folder may have: the unit and the menu
+  // entry must quote them.
+  const std::string copy = work.host("/checkout"), prefix = work.host("/my prefix"),
+                    root = work.host("/my device");
   const std::string source = fs::path(CORVANE_INSTALLER_PATH).parent_path().parent_path();
   const std::string build = testsupport::buildDir();
   int status = -1;
@@ -40,8 +42,8 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
 
   // Every run path is relative to its program.
   out = run("cd " + quoted(work.path()) +
-                " && for f in $(find prefix device -type f); do readelf -d \"$f\" 2>/dev/null | "
-                "grep -E 'RUNPATH|RPATH'; done",
+                " && { find 'my prefix' 'my device' -type f -exec readelf -d {} \\; 2>/dev/null | "
+                "grep -E 'RUNPATH|RPATH'; }",
             &status);
   EXPECT_EQ(out.find(build), std::string::npos) << out;
   EXPECT_EQ(out.find(work.path()), std::string::npos) << out;
@@ -73,9 +75,16 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
   const std::string unit = prefix + "/share/systemd/user/corvane-recorder.service";
   // The unit's documentation is installed, not left in the deleted checkout.
   const std::string unitText = testsupport::readHostFile(unit);
-  EXPECT_NE(unitText.find("Documentation=file://" + prefix + "/share/corvane/README\n"),
-            std::string::npos)
+  EXPECT_NE(
+      unitText.find("Documentation=file://" + work.path() + "/my%%20prefix/share/corvane/README\n"),
+      std::string::npos)
       << unitText;
+  EXPECT_NE(unitText.find("Environment=\"CORVANE_DEVICE_ROOT=" + root + "\"\n"), std::string::npos)
+      << unitText;
+  EXPECT_NE(testsupport::readHostFile(prefix + "/share/applications/corvane.desktop")
+                .find("Exec=env \"CORVANE_DEVICE_ROOT=" + root + "\" \"" + root +
+                      "/Applications/Corvane.app/Corvane\"\n"),
+            std::string::npos);
   EXPECT_NE(testsupport::readHostFile(prefix + "/share/corvane/README").find("# Corvane"),
             std::string::npos);
   if (run("command -v desktop-file-validate", &status), status == 0) {
@@ -110,6 +119,13 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
         << file;
   }
   EXPECT_NE(out.find(store + "/MusicIntData.plist"), std::string::npos) << out;
+  // A folder the unit and the entry could not name is refused before anything is written.
+  out = run(quoted(source + "/tools/install-desktop.sh") + " install " +
+                quoted(work.host("/price$5")) + " " + quoted(build) + " " + quoted(root),
+            &status);
+  EXPECT_EQ(status, 2) << out;
+  EXPECT_NE(out.find("cannot install into"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(work.host("/price$5/bin")));
   // No folder it made is left behind either.
   out = run("find " + quoted(prefix) + " -mindepth 1", &status);
   EXPECT_EQ(out, "");
