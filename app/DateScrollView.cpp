@@ -140,16 +140,23 @@ void DateScrollView::contentViewTapAction(UITapGestureRecognizer*) {
   if (TapActionBlock_) TapActionBlock_(position_.currentPage);
 }
 
+void DateScrollView::textFieldDidBeginEditing(UITextField* field) {
+  editedField_ = field;
+  textBeforeEditing_ = field->text();
+}
+
 bool DateScrollView::textFieldShouldReturn(UITextField* field) {
   objc::Ref<DateScrollView> keep(this);
   field->resignFirstResponder();
+  const bool edited = field == editedField_;
+  editedField_ = nullptr;
   DateCellView* current = getScrollView();
   // Only text of a day key's form reaches the file system; anything else
   // (a path, "..", a typo) is a day without data.
   if (current && dayHasTimeFile(current->DateLabel()->text())) {
     askForRefresh(current);
   } else {
-    field->setText(currentDate_);
+    field->setText(edited ? textBeforeEditing_ : currentDate_);
     objc::make<UIAlertView>("Can't Found Data",
                             "please Enter again         (Note that the format:2015-01-01)", nullptr,
                             "Okay")

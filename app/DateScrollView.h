@@ -58,12 +58,17 @@ class DateScrollView : public UIView,
   void contentViewTapAction(UITapGestureRecognizer* recognizer);
 
   void scrollViewDidScroll(UIScrollView* scrollView) override;
+  void textFieldDidBeginEditing(UITextField* field) override;
   bool textFieldShouldReturn(UITextField* field) override;
 
  private:
   void askForRefresh(DateCellView* card);
 
   std::string currentDate_;
+  // The field being edited and the day it showed before: a refused day puts
+  // that back, which after a jump is the day the list shows, not currentDate_.
+  const UITextField* editedField_ = nullptr;
+  std::string textBeforeEditing_;
   corvane::app::CarouselPosition position_;
   objc::Ref<UIScrollView> scrollView_;
   std::vector<objc::Ref<DateCellView>> fetchContentView_;

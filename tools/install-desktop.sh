@@ -33,7 +33,11 @@ if [[ $action == uninstall ]]; then
     done
   done < "$manifest"
   rm -f -- "$manifest"
-  rmdir -- "$prefix/share/corvane" 2>/dev/null || true
+  # The manifest's folders too, once empty, as for the files above.
+  dir=$(dirname -- "$manifest")
+  while [[ $dir != "$prefix" && $dir != / ]] && rmdir -- "$dir" 2>/dev/null; do
+    dir=$(dirname -- "$dir")
+  done
   echo "uninstalled from $prefix; the store under $root is kept"
   exit 0
 fi
@@ -110,6 +114,9 @@ RestartSec=10
 WantedBy=default.target
 UNIT
 installed+=("$unit")
+
+# The unit's Documentation= link, readable once the checkout is gone.
+place "$here/../README.md" "$prefix/share/corvane/README" 0644
 
 icon="$prefix/share/icons/hicolor/64x64/apps/corvane.png"
 place "$here/../app/Resources/menuIcon.png" "$icon" 0644

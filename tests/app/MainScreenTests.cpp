@@ -204,6 +204,14 @@ TEST_F(MainScreen, ATypedDayJumpsThereOrIsRefusedWithTheFieldRestored) {
   EXPECT_TRUE(takeAlerts().empty());
   EXPECT_EQ(shownDay(), "2015-03-01");
   EXPECT_FALSE(field->isFirstResponder());
+  // Refused after the jump: the field goes back to the day the list shows.
+  window->tap(field->convertPointToView(CGPointMake(10, 10), nullptr));
+  field->insertText("x");
+  field->insertReturn();
+  run(0.5);
+  EXPECT_EQ(takeAlerts().size(), 1u);
+  EXPECT_EQ(field->text(), "2015-03-01");
+  EXPECT_EQ(shownDay(), "2015-03-01");
   // The next swipe goes on from where the carousel stood before the jump.
   swipeCarousel(200);
   EXPECT_EQ(card(), "2015-03-02");

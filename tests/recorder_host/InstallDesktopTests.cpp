@@ -25,17 +25,17 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
   const std::string source = fs::path(CORVANE_INSTALLER_PATH).parent_path().parent_path();
   const std::string build = testsupport::buildDir();
   int status = -1;
-  std::string out =
-      run("set -e; mkdir -p " + quoted(copy + "/build/bin") + " " + quoted(copy + "/app") +
-              "; cp -r " + quoted(source + "/tools") + " " + quoted(copy) + "; cp -r " +
-              quoted(source + "/app/Resources") + " " + quoted(copy + "/app") + "; cp -r " +
-              quoted(build + "/lib") + " " + quoted(copy + "/build") + "; cd " +
-              quoted(build + "/bin") +
-              " && cp SpringBoard corvane-store corvane-store-layout launchCV Corvane " +
-              quoted(copy + "/build/bin") + "; " + quoted(copy + "/tools/install-desktop.sh") +
-              " install " + quoted(prefix) + " " + quoted(copy + "/build") + " " + quoted(root) +
-              "; rm -rf " + quoted(copy),
-          &status);
+  std::string out = run(
+      "set -e; mkdir -p " + quoted(copy + "/build/bin") + " " + quoted(copy + "/app") + "; cp -r " +
+          quoted(source + "/tools") + " " + quoted(copy) + "; cp -r " +
+          quoted(source + "/app/Resources") + " " + quoted(copy + "/app") + "; cp " +
+          quoted(source + "/README.md") + " " + quoted(copy) + "; cp -r " + quoted(build + "/lib") +
+          " " + quoted(copy + "/build") + "; cd " + quoted(build + "/bin") +
+          " && cp SpringBoard corvane-store corvane-store-layout launchCV Corvane " +
+          quoted(copy + "/build/bin") + "; " + quoted(copy + "/tools/install-desktop.sh") +
+          " install " + quoted(prefix) + " " + quoted(copy + "/build") + " " + quoted(root) +
+          "; rm -rf " + quoted(copy),
+      &status);
   ASSERT_EQ(status, 0) << out;
 
   // Every run path is relative to its program.
@@ -71,6 +71,13 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
 
   const std::string entry = prefix + "/share/applications/corvane.desktop";
   const std::string unit = prefix + "/share/systemd/user/corvane-recorder.service";
+  // The unit's documentation is installed, not left in the deleted checkout.
+  const std::string unitText = testsupport::readHostFile(unit);
+  EXPECT_NE(unitText.find("Documentation=file://" + prefix + "/share/corvane/README\n"),
+            std::string::npos)
+      << unitText;
+  EXPECT_NE(testsupport::readHostFile(prefix + "/share/corvane/README").find("# Corvane"),
+            std::string::npos);
   if (run("command -v desktop-file-validate", &status), status == 0) {
     out = run("desktop-file-validate " + quoted(entry), &status);
     EXPECT_EQ(status, 0) << out;
@@ -103,7 +110,9 @@ TEST(InstallDesktop, TheInstalledSystemRunsWithoutTheCheckoutAndUninstallKeepsTh
         << file;
   }
   EXPECT_NE(out.find(store + "/MusicIntData.plist"), std::string::npos) << out;
-  EXPECT_FALSE(fs::exists(prefix + "/bin")) << out;
+  // No folder it made is left behind either.
+  out = run("find " + quoted(prefix) + " -mindepth 1", &status);
+  EXPECT_EQ(out, "");
 }
 
 }  // namespace
