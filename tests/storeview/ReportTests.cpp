@@ -71,7 +71,7 @@ TEST_F(ReportTest, EmptyStoreAndEmptyYearSaySoInThePage) {
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(has(r.out, "No day of 2015 was recorded.")) << r.out;
   r = tool("report --year 2016");
-  EXPECT_TRUE(has(r.out, "No music was played in 2016 (1 recorded days).")) << r.out;
+  EXPECT_TRUE(has(r.out, "No music was played in 2016 (1 recorded day).")) << r.out;
   EXPECT_FALSE(has(r.out, "<table"));
 }
 

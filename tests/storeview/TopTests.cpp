@@ -61,7 +61,7 @@ TEST_F(TopTest, LastCountsBackFromTheDayListsLastEntryNotTheNewestDate) {
   EXPECT_NE(r.out.find("61.0s"), std::string::npos) << r.out;  // Gamma: only 2015-03-03
   // An open --to still reaches the newest day.
   r = tool("top --from 2030-01-01");
-  EXPECT_NE(r.out.find("2030-01-01 to 2030-06-01: 1 recorded days"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2030-01-01 to 2030-06-01: 1 recorded day,"), std::string::npos) << r.out;
 }
 
 TEST_F(TopTest, ValueTextsAndTiesOfAStoreWrittenByPlistlib) {
@@ -122,7 +122,7 @@ TEST_F(TopTest, DamagedFilesAreReportedWithTheirPathAndSkipped) {
   EXPECT_NE(r.err.find("DateArray.plist: damaged; reading the day folders instead\n"),
             std::string::npos)
       << r.err;
-  EXPECT_NE(r.out.find("1 recorded days, 1 songs heard"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 recorded day, 1 song heard"), std::string::npos) << r.out;
 }
 
 TEST_F(TopTest, ReadsEachDayFileWholeWhileTheRecorderReplacesIt) {
@@ -133,7 +133,7 @@ TEST_F(TopTest, ReadsEachDayFileWholeWhileTheRecorderReplacesIt) {
                       corvane::musicTimePath("2015-03-04"));
   });
   const std::string header =
-      "Top songs by time, 2015-03-04 to 2015-03-04: 1 recorded days, 1 songs heard\n"
+      "Top songs by time, 2015-03-04 to 2015-03-04: 1 recorded day, 1 song heard\n"
       "rank        time   share  days  title\n";
   for (int i = 0; i < 15; ++i) {
     ToolRun r = tool("top --from 2015-03-04 --to 2015-03-04");
@@ -191,6 +191,11 @@ TEST_F(TopTest, BadInputGivesOneLineAndAFailureStatus) {
                          "root that holds one)\n")
         << args;
   }
+  ToolRun show = tool("show");
+  EXPECT_EQ(show.status, 1);
+  EXPECT_EQ(show.err, "");  // not a "skipped" line per file of a store that is not there
+  EXPECT_NE(show.out.find("no readable store here yet (set CORVANE_DEVICE_ROOT"), std::string::npos)
+      << show.out;
 }
 
 }  // namespace

@@ -183,7 +183,8 @@ int writeReport(int year, const std::vector<RecordedDay>& days, std::FILE* out,
     html += "<p class=\"note\">No day of " + yearText + " was recorded.</p>\n";
   } else if (!(seconds > 0) && !(plays > 0)) {
     html += "<p class=\"note\">No music was played in " + yearText + " (" +
-            std::to_string(stats.recordedDays) + " recorded days).</p>\n";
+            std::to_string(stats.recordedDays) +
+            (stats.recordedDays == 1 ? " recorded day).</p>\n" : " recorded days).</p>\n");
   } else {
     html += "<dl class=\"totals\">\n" + figure("Time listened", durationText(seconds)) +
             figure("Plays", number(plays)) + figure("Songs heard", std::to_string(heard)) +

@@ -28,10 +28,13 @@ int showStore(std::FILE* out, std::FILE* err) {
   std::fprintf(out, "Data store: %s%s\n", ns::deviceRoot().c_str(), kStoreRoot);
   Reporter reporter(err);
   auto days = recordedDays(reporter);
-  auto titles = readDictionary(kIntMusicDataPath, reporter);
+  // Without a day list there is no store to name missing files of.
+  auto titles = days ? readDictionary(kIntMusicDataPath, reporter) : std::nullopt;
   auto save = ns::dictionaryWithContentsOfFile(kSaveDataPath);
   if (!days || !titles) {
-    std::fprintf(out, "  no readable store here yet\n");
+    std::fprintf(out,
+                 "  no readable store here yet (set CORVANE_DEVICE_ROOT to the device root that "
+                 "holds one)\n");
     return 1;
   }
   std::fprintf(out, "  %zu titles numbered, next song number %s\n", titles->size(),

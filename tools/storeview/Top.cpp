@@ -1,6 +1,7 @@
 // The ranking of a period: each song's (or record's) seconds or plays summed
 // over the recorded days in the period.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "Commands.h"
@@ -37,9 +38,11 @@ int printTop(const TopRequest& request, const std::vector<RecordedDay>& days, st
 
   const char* things = request.group == Group::Song ? "songs" : "records";
   const char* measure = request.by == Measure::Time ? "time" : "plays";
-  std::fprintf(out, "Top %s by %s, %s to %s: %d recorded days, %zu %s heard\n", things, measure,
+  // "1 recorded day, 1 song heard" on a first day, not "1 recorded days".
+  const std::string heardThings(things, std::strlen(things) - (heard == 1 ? 1 : 0));
+  std::fprintf(out, "Top %s by %s, %s to %s: %d recorded day%s, %zu %s heard\n", things, measure,
                dayText(request.period.from).c_str(), dayText(request.period.to).c_str(), recorded,
-               heard, things);
+               recorded == 1 ? "" : "s", heard, heardThings.c_str());
   if (tallies.empty()) {
     std::fprintf(out, "Nothing was played in this period.\n");
     return 0;
