@@ -363,10 +363,19 @@ bool RecorderStore::listRecordedDays() {
       daysToRepair_.push_back(*key);
   }
   std::reverse(daysToRepair_.begin(), daysToRepair_.end());  // oldest first off the back
+  // Years of days: each folder looked up, not compared with every listed day.
+  std::vector<std::string_view> listed;
+  listed.reserve(days->size());
+  for (auto& day : *days)
+    if (const std::string* key = day.string()) listed.push_back(*key);
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::string> missing;
+  for (auto& day : folders)
+    if (!std::binary_search(listed.begin(), listed.end(), std::string_view(*day.string())))
+      missing.push_back(*day.string());
   bool changed = false;
-  for (auto& day : folders) {
-    if (isListed(*days, *day.string())) continue;
-    insertDay(*days, *day.string());
+  for (const std::string& day : missing) {
+    insertDay(*days, day);
     changed = true;
   }
   return !changed || writeDayList(*days);

@@ -466,8 +466,13 @@ def campaign_fulldisk(tmp):
     t0, length = START + 600, 1800  # 23:50 to 00:20
     total = count_calls(tmp, base, t0, length, events, ops="write")
     found = 0
-    spells = [(total // 4, 3 * total // 4)] + [(total // 8 * k, total // 8 * k + total // 10)
-                                                for k in range(1, 1 + args.scale)]
+    # Spread over the run however many there are, each ending a tenth of the
+    # writes before the run does: a spell past the last write fails nothing,
+    # one at the very end leaves no write to notice its end.
+    span, spell = total - total // 5, total // 10
+    spells = [(total // 4, 3 * total // 4)] + [
+        (span * k // (args.scale + 1), span * k // (args.scale + 1) + spell)
+        for k in range(1, 1 + args.scale)]
     for first, last in spells:
         device = clone(tmp, base, "fulldisk")
         try:

@@ -687,10 +687,28 @@ PlistReadProblem largeFileProblem(const std::string& devicePath) {
 
 // The text of the element that starts at offset, up to the '<' ending it.
 RawText rawTextAt(std::string_view text, size_t offset) {
-  const size_t end = text.find('<', offset);
-  RawText raw{text.substr(offset, end - offset), false};
-  raw.referenced = raw.raw.find('&') != std::string_view::npos;
-  return raw;
+  const char* const start = text.data() + offset;
+  const char* const end = text.data() + text.size();
+  const char* p = start;
+  bool referenced = false;
+#if defined(__SSE2__)
+  // One pass for both: the '<' that ends it and any '&' before.
+  for (; end - p >= 16; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const unsigned close =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
+    const unsigned amp =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('&'))));
+    if (close) {
+      const int at = __builtin_ctz(close);
+      referenced |= (amp & ((1u << at) - 1)) != 0;
+      return RawText{std::string_view(start, static_cast<size_t>(p + at - start)), referenced};
+    }
+    referenced |= amp != 0;
+  }
+#endif
+  for (; p < end && *p != '<'; ++p) referenced |= *p == '&';
+  return RawText{std::string_view(start, static_cast<size_t>(p - start)), referenced};
 }
 
 }  // namespace
