@@ -17,6 +17,11 @@ namespace corvane::storetool {
 
 namespace {
 
+// "1 recorded day" on a first day, not "1 recorded days".
+std::string counted(int64_t n, const char* thing) {
+  return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 struct Colour {
   double r, g, b;
 };
@@ -220,12 +225,11 @@ std::string drawCalendar(const PeriodStats& stats, int year, ImageFormat format,
 
   return render(format, width, height, scale, [&](cairo_t* cr) {
     text(cr, std::to_string(year), margin, 14, {18, true});
-    std::string summary = busiest > 0
-                              ? durationText(total) + " listened on " + std::to_string(musicDays) +
-                                    " of " + std::to_string(stats.recordedDays) +
-                                    " recorded days \u00b7 busiest day " +
-                                    weekdayDayText(busiestDay) + ": " + durationText(busiest)
-                              : std::to_string(stats.recordedDays) + " recorded days";
+    std::string summary =
+        busiest > 0 ? durationText(total) + " listened on " + std::to_string(musicDays) + " of " +
+                          counted(stats.recordedDays, "recorded day") + " \u00b7 busiest day " +
+                          weekdayDayText(busiestDay) + ": " + durationText(busiest)
+                    : counted(stats.recordedDays, "recorded day");
     text(cr, summary, margin + 60, 19, {12, false, kMuted}, Align::Left, width - margin * 2 - 60);
 
     for (int m = 1; m <= 12; ++m) {
@@ -308,8 +312,9 @@ std::string drawTop(const TopChart& chart, ImageFormat format, double scale) {
          margin, 14, {16, true});
     text(cr,
          dayText(chart.period.from) + " to " + dayText(chart.period.to) + " \u00b7 " +
-             std::to_string(chart.recordedDays) + " recorded days \u00b7 " +
-             groupedNumber(static_cast<double>(chart.heard)) + (songs ? " songs" : " records") +
+             counted(chart.recordedDays, "recorded day") + " \u00b7 " +
+             groupedNumber(static_cast<double>(chart.heard)) +
+             (chart.heard == 1 ? (songs ? " song" : " record") : (songs ? " songs" : " records")) +
              " heard",
          margin, 40, {12, false, kMuted}, Align::Left, width - 2 * margin);
     if (chart.rows.empty()) {
@@ -452,7 +457,7 @@ std::string drawDaily(const PeriodStats& stats, ImageFormat format, double scale
     text(cr, std::string("Listening per ") + per, 20, 14, {16, true});
     text(cr,
          dayText(p.from) + " to " + dayText(p.to) + " \u00b7 " + durationText(total) + " on " +
-             std::to_string(stats.recordedDays) + " recorded days",
+             counted(stats.recordedDays, "recorded day"),
          20, 40, {12, false, kMuted}, Align::Left, width - 40);
     text(cr, hours ? "hours" : "minutes", left - 8, top - 20, {10, false, kMuted}, Align::Right);
     // A first or last week that is only partly in the period is not a low week.
