@@ -349,12 +349,7 @@ TEST_F(ChartTest, BadOptionsGiveOneLineAndStatusTwo) {
        "--last cannot be combined with --from or --to"},
       {"chart top --out a.png --by length", "--by 'length' is not one of time or plays"},
   };
-  for (auto& [args, message] : cases) {
-    ToolRun r = tool(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_EQ(r.out, "") << args;
-    EXPECT_EQ(r.err, std::string("corvane-store: ") + message + "\n") << args;
-  }
+  expectUsageErrors(cases);
   // A scale between whole numbers is taken.
   history({}, {});
   EXPECT_EQ(chart("daily --scale 2.5", "a.png").status, 0);

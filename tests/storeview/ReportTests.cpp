@@ -85,12 +85,7 @@ TEST_F(ReportTest, BadOptionsGiveOneLineAndStatusTwo) {
       {"report --year 2015 --by time",
        "unknown option '--by' for report (see 'corvane-store help report')"},
   };
-  for (auto& [args, message] : cases) {
-    ToolRun r = tool(args);
-    EXPECT_EQ(r.status, 2) << args;
-    EXPECT_EQ(r.out, "") << args;
-    EXPECT_EQ(r.err, std::string("corvane-store: ") + message + "\n") << args;
-  }
+  expectUsageErrors(cases);
   // A file that cannot be written is a failure, and leaves nothing behind.
   history({}, {});
   ToolRun r = tool("report --year 2015 --out '" + root.path() + "/no-folder/2015.html'");

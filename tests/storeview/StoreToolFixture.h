@@ -32,6 +32,18 @@ class StoreToolTest : public ::testing::Test {
     return r;
   }
 
+  // Each (arguments, message) is refused as a bad command line: status 2,
+  // nothing on stdout and that one line on stderr.
+  template <class Cases>
+  void expectUsageErrors(const Cases& cases) {
+    for (const auto& [args, message] : cases) {
+      ToolRun r = tool(args);
+      EXPECT_EQ(r.status, 2) << args;
+      EXPECT_EQ(r.out, "") << args;
+      EXPECT_EQ(r.err, std::string("corvane-store: ") + message + "\n") << args;
+    }
+  }
+
   // The history files: the day list as given and the titles by number.
   void history(const ns::PlistArray& days, const std::map<int, std::string>& titles) {
     ns::PlistDictionary intMusic, musicInt;

@@ -174,12 +174,7 @@ TEST_F(TopTest, BadInputGivesOneLineAndAFailureStatus) {
       {"generate --force=yes", "option --force takes no value"},
       {"top extra", "unexpected argument 'extra' for top (see 'corvane-store help top')"},
   };
-  for (const Case& c : cases) {
-    ToolRun r = tool(c.args);
-    EXPECT_EQ(r.status, 2) << c.args;
-    EXPECT_EQ(r.out, "") << c.args;
-    EXPECT_EQ(r.err, std::string("corvane-store: ") + c.message + "\n") << c.args;
-  }
+  expectUsageErrors(cases);
 
   testsupport::TempDeviceRoot empty;
   for (const char* args : {"top", "export --format json"}) {
